@@ -1,0 +1,77 @@
+#include "platform/CodePage.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace CodePage {
+
+QByteArray toGbk(QStringView text)
+{
+    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
+}
+
+QString fromGbk(QByteArrayView bytes)
+{
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+bool isValidGbk(QByteArrayView bytes)
+{
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInvalidToNull);
+    QString text = decoder.decode(bytes);
+    return !decoder.hasError() && !text.contains(QChar(0xFFFD));
+}
+
+QList<QByteArray> splitLines(const QByteArray& content)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    const qsizetype n = content.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = content[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.append(content.mid(start, i - start));
+        if (c == '\r' && i + 1 < n && content[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(content.mid(start));
+    return lines;
+}
+
+QByteArray joinCrLf(const QList<QByteArray>& lines)
+{
+    qsizetype total = 0;
+    for (const QByteArray& line : lines)
+        total += line.size() + 2;
+    QByteArray out;
+    out.reserve(total);
+    for (const QByteArray& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+QStringList linesFromGbk(const QByteArray& content)
+{
+    QStringList lines;
+    for (const QByteArray& line : splitLines(content))
+        lines.append(fromGbk(line));
+    return lines;
+}
+
+QByteArray linesToGbk(const QStringList& lines)
+{
+    QList<QByteArray> encoded;
+    encoded.reserve(lines.size());
+    for (const QString& line : lines)
+        encoded.append(toGbk(line));
+    return joinCrLf(encoded);
+}
+
+} // namespace CodePage
