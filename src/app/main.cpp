@@ -1,7 +1,80 @@
-#include <QApplication>
+#include "app/AppOptions.h"
+#include "app/Prompter.h"
+#include "app/TfrmTarnwick.h"
+#include "platform/TerminationSignals.h"
 
-int main(int argc, char* argv[])
-{
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+bool hasDisplay() {
+#if defined(Q_OS_LINUX)
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#else
+    return true;
+#endif
+}
+
+void printLine(const QString& line) {
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    QString error;
+    std::optional<AppOptions> options = AppOptions::parse(arguments, &error);
+    if (!options) {
+        std::fputs((error + u'\n' + AppOptions::usage()).toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    const bool headless = options->headless || !hasDisplay();
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tarnwicker"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    AppContext context;
+    context.dataDir =
+        options->dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(options->dataDir).absolutePath();
+    QDir().mkpath(context.dataDir);
+    context.headless = headless;
+    std::unique_ptr<Prompter> prompter;
+    if (headless)
+        prompter = std::make_unique<StreamPrompter>();
+    else
+        prompter = std::make_unique<WidgetPrompter>();
+    context.prompter = prompter.get();
+
+    TerminationSignals terminationSignals;
+    auto window = std::make_unique<TfrmTarnwick>(context);
+    if (auto* widgetPrompter = dynamic_cast<WidgetPrompter*>(prompter.get()))
+        widgetPrompter->setParent(window.get());
+    if (headless) {
+        for (const QString& line : window->pane().info().lines())
+            printLine(line);
+        QObject::connect(&window->pane(), &InfoPane::lineAdded, &app, printLine);
+    }
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, window.get(),
+                     &TfrmTarnwick::requestTermination);
+
+    if (!window->terminationRequested()) {
+        if (!headless)
+            window->show();
+        app.exec();
+    }
+    window->FormDestroy();
+    window.reset();
     return 0;
 }

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The command line of the monitor.
+struct AppOptions {
+    QString dataDir; // the program's folder; empty: the executable's folder
+    bool headless = false;
+
+    // Parses the arguments (the program name first). On a usage error returns nullopt and sets *error.
+    static std::optional<AppOptions> parse(const QStringList& arguments, QString* error);
+    static QString usage();
+};

@@ -1,0 +1,49 @@
+#include "app/ListMemo.h"
+
+#include "app/MemoLines.h"
+#include "platform/CodePage.h"
+#include "platform/TextFile.h"
+
+#include <QFileInfo>
+#include <QPlainTextEdit>
+
+ListMemo::ListMemo(QPlainTextEdit* memo, QString path, Texts texts, std::function<void(const QString&)> addInfo)
+    : m_memo(memo)
+    , m_path(std::move(path))
+    , m_texts(std::move(texts))
+    , m_addInfo(std::move(addInfo)) {}
+
+void ListMemo::load() {
+    const QString name = QFileInfo(m_path).fileName();
+    QString reason;
+    const std::optional<QByteArray> bytes = TextFile::readBytes(m_path, &reason);
+    QStringList lines;
+    if (!bytes && !QFileInfo::exists(m_path)) {
+        m_addInfo(QStringLiteral("找不到文件%1，%2为空。").arg(name, m_texts.listName));
+    } else if (!bytes) {
+        m_addInfo(QStringLiteral("无法读取文件%1（%2），%3为空。").arg(name, reason, m_texts.listName));
+    } else {
+        if (bytes->contains('\0') || !CodePage::isValidGbk(*bytes))
+            m_addInfo(QStringLiteral("文件%1不是GBK编码的文本，无法识别的字符已用“\uFFFD”代替。").arg(name));
+        lines = CodePage::linesFromGbk(*bytes);
+        for (QString& line : lines)
+            line.replace(QChar(0), QChar(0xFFFD));
+    }
+    MemoLines::setLines(m_memo, lines);
+    m_memo->document()->setModified(false);
+}
+
+void ListMemo::unlock() {
+    m_memo->setReadOnly(false);
+    m_addInfo(m_texts.unlocked);
+}
+
+void ListMemo::lockAndSave() {
+    m_memo->setReadOnly(true);
+    if (m_memo->document()->isModified()) {
+        QString text = m_memo->toPlainText();
+        text.replace(u'\n', QStringLiteral("\r\n"));
+        TextFile::writeBytes(m_path, CodePage::toGbk(text));
+    }
+    m_addInfo(m_texts.saved);
+}

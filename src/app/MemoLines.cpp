@@ -1,0 +1,51 @@
+#include "app/MemoLines.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace MemoLines {
+
+int count(const QPlainTextEdit* memo) {
+    const QTextDocument* doc = memo->document();
+    const int blocks = doc->blockCount();
+    return doc->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
+}
+
+QString line(const QPlainTextEdit* memo, int index) {
+    if (index < 0 || index >= count(memo))
+        return QString();
+    return memo->document()->findBlockByNumber(index).text();
+}
+
+QStringList lines(const QPlainTextEdit* memo) {
+    QStringList out;
+    const int n = count(memo);
+    for (QTextBlock b = memo->document()->begin(); b.isValid() && out.size() < n; b = b.next())
+        out.append(b.text());
+    return out;
+}
+
+void setLine(QPlainTextEdit* memo, int index, const QString& text) {
+    if (index < 0 || index >= count(memo))
+        return;
+    QTextDocument* doc = memo->document();
+    const bool modified = doc->isModified();
+    QTextCursor cursor(doc->findBlockByNumber(index));
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+    doc->setModified(modified);
+}
+
+void setLines(QPlainTextEdit* memo, const QStringList& lines) {
+    const bool modified = memo->document()->isModified();
+    memo->setPlainText(lines.join(u'\n'));
+    memo->document()->setModified(modified);
+}
+
+int caretLine(const QPlainTextEdit* memo) {
+    return memo->textCursor().blockNumber();
+}
+
+} // namespace MemoLines

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QPlainTextEdit;
+
+// The lines of a list memo as the monitor counts them: a final line break does not make an empty last
+// line, and a line past the end reads as empty. Rewrites by the program keep the memo's modified mark
+// as it was, so that only the operator's own changes make leaving the memo write its file.
+namespace MemoLines {
+
+int count(const QPlainTextEdit* memo);
+QString line(const QPlainTextEdit* memo, int index);
+QStringList lines(const QPlainTextEdit* memo);
+void setLine(QPlainTextEdit* memo, int index, const QString& text);
+void setLines(QPlainTextEdit* memo, const QStringList& lines);
+// The line that holds the text caret (the caret line).
+int caretLine(const QPlainTextEdit* memo);
+
+} // namespace MemoLines

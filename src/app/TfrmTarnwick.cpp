@@ -1,0 +1,369 @@
+#include "app/TfrmTarnwick.h"
+
+#include "alarm/PasswordScrambler.h"
+#include "app/MemoLines.h"
+#include "app/Prompter.h"
+#include "monitor/AddressLine.h"
+#include "monitor/TextSplit.h"
+#include "platform/AppError.h"
+#include "records/PaneFiles.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+const QString kMailRule = QStringLiteral("填写\"收件人邮箱\"后，才能使用\"邮件报警\"功能！");
+} // namespace
+
+TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
+    : QMainWindow(parent)
+    , m_context(context) {
+    setObjectName(QStringLiteral("frmTarnwick"));
+    setWindowTitle(caption());
+    resize(807, 591);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_ui = buildWindowUi(this);
+    setCentralWidget(m_ui.central);
+    m_ui.mInfor->setModel(&m_pane.info());
+    m_ui.mRep->setModel(&m_pane.report());
+    connect(&m_pane, &InfoPane::reportShownChanged, this,
+            [this](bool shown) { m_ui.panes->setCurrentWidget(shown ? m_ui.mRep : m_ui.mInfor); });
+    connect(&m_pane.info(), &LineStore::linesAppended, this, &TfrmTarnwick::scrollPaneToEnd);
+
+    m_settings = std::make_unique<SettingsStore>(QDir(m_context.dataDir).filePath(QStringLiteral("Para.ini")));
+    m_binder = std::make_unique<SettingsBinder>(*m_settings);
+    auto addInfo = [this](const QString& text) { AddInfo(text); };
+    const QDir dir(m_context.dataDir);
+    m_lineList =
+        std::make_unique<ListMemo>(m_ui.mLine, dir.filePath(QStringLiteral("Ip.txt")),
+                                   ListMemo::Texts{QStringLiteral("IP地址表"), QStringLiteral("IP地址表为可修改状态！"),
+                                                   QStringLiteral("IP地址表已保存！")},
+                                   addInfo);
+    m_recIpList = std::make_unique<ListMemo>(m_ui.mRecIp, dir.filePath(QStringLiteral("RecIp.txt")),
+                                             ListMemo::Texts{QStringLiteral("接收报警主机IP地址表"),
+                                                             QStringLiteral("接收报警主机IP地址表为可修改状态！"),
+                                                             QStringLiteral("接收报警主机IP地址表已保存！")},
+                                             addInfo);
+    m_phoneList = std::make_unique<ListMemo>(m_ui.mPhone, dir.filePath(QStringLiteral("AlarmTelNo.txt")),
+                                             ListMemo::Texts{QStringLiteral("报警电话列表"),
+                                                             QStringLiteral("报警电话列表为可修改状态！"),
+                                                             QStringLiteral("报警电话列表已保存！")},
+                                             addInfo);
+
+    connectHandlers();
+    FormCreate();
+    m_ui.bbPing->setFocus();
+}
+
+TfrmTarnwick::~TfrmTarnwick() {
+    FormDestroy();
+}
+
+// Start-up, in the order the monitor has always followed: settings, password, lists, state, entries.
+void TfrmTarnwick::FormCreate() {
+    loadBoundSettings();
+    for (QWidget* button : {static_cast<QWidget*>(m_ui.SpeedButton1), static_cast<QWidget*>(m_ui.SpeedButton2),
+                            static_cast<QWidget*>(m_ui.SpeedButton3), static_cast<QWidget*>(m_ui.SpeedButton4)})
+        SpeedButtonClick(button);
+    m_ui.edtSendPsw->setText(
+        m_settings->read(QStringLiteral("EmailPara"), QStringLiteral("E4"),
+                         PasswordScrambler::scramble(QString::fromLatin1(PasswordScrambler::kDefaultPassword))));
+    m_lineList->load();
+    m_recIpList->load();
+    m_phoneList->load();
+    m_alarmCode = 0;
+    m_alarmSounds.clear();
+    applyStartupAddressEntries();
+}
+
+void TfrmTarnwick::loadBoundSettings() {
+    QWidget* containers[] = {m_ui.TabSheet1,  m_ui.TabSheet2,  m_ui.TabSheet3, m_ui.TabSheet4, m_ui.GroupBox5,
+                             m_ui.GroupBox6,  m_ui.GroupBox7,  m_ui.GroupBox8, m_ui.GroupBox3, m_ui.GroupBox10,
+                             m_ui.GroupBox11, m_ui.GroupBox12, m_ui.GroupBox14};
+    for (QWidget* container : containers)
+        guarded([&] { m_binder->loadContainer(container); });
+}
+
+void TfrmTarnwick::applyStartupAddressEntries() {
+    QStringList lines = MemoLines::lines(m_ui.mLine);
+    const QString defaultSound = m_settings->read(QStringLiteral("SndPara"), QStringLiteral("DefSD"));
+    for (QString& line : lines) {
+        const QString key = AddressLine::entryKey(line);
+        line = AddressLine::withSuffix(line, AddressLine::startupSuffix());
+        m_ui.lbSD->addItem(key);
+        if (key == defaultSound)
+            m_ui.lbSD->setCurrentRow(m_ui.lbSD->count() - 1);
+    }
+    MemoLines::setLines(m_ui.mLine, lines);
+}
+
+void TfrmTarnwick::FormDestroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    guarded([this] {
+        PaneFiles::write(PaneFiles::logFilePath(m_context.dataDir, QDateTime::currentDateTime()), m_pane.info());
+    });
+}
+
+void TfrmTarnwick::requestTermination() {
+    if (m_terminationRequested)
+        return;
+    m_terminationRequested = true;
+    Q_EMIT terminationStarted();
+    QCoreApplication::quit();
+}
+
+void TfrmTarnwick::closeEvent(QCloseEvent* event) {
+    // Closing never ends the monitor; without a notification area to come back from, the window is
+    // minimised instead of hidden so that the operator can still reach it.
+    event->ignore();
+    if (m_terminationRequested)
+        return;
+    showMinimized();
+}
+
+void TfrmTarnwick::AddInfo(const QString& text) {
+    m_pane.addInfo(text);
+}
+
+void TfrmTarnwick::scrollPaneToEnd() {
+    if (m_scrollPending)
+        return;
+    m_scrollPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_scrollPending = false;
+        m_ui.mInfor->scrollToBottom();
+    });
+}
+
+void TfrmTarnwick::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const AppError& e) {
+        showError(e.text());
+    } catch (const std::exception& e) {
+        showError(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TfrmTarnwick::showError(const QString& text) {
+    m_context.prompter->message(QStringLiteral("错误"), text, Prompter::Icon::Error);
+}
+
+// ---- bound settings
+
+void TfrmTarnwick::SpinEditExit(QSpinBox* spin) {
+    guarded([&] { m_binder->spinEditExit(spin); });
+}
+
+void TfrmTarnwick::CheckBoxClick(QCheckBox* box) {
+    guarded([&] { m_binder->checkBoxClick(box); });
+    if (m_ui.cbEmail->isChecked() && TextSplit::trimmed(m_ui.edtRec->text()).isEmpty()) {
+        AddInfo(kMailRule);
+        m_ui.cbEmail->setChecked(false);
+    }
+}
+
+void TfrmTarnwick::editExit(QLineEdit* edit) {
+    guarded([&] { m_binder->editExit(edit); });
+}
+
+void TfrmTarnwick::ComboBoxExit(QComboBox* combo) {
+    guarded([&] { m_binder->comboBoxExit(combo); });
+}
+
+void TfrmTarnwick::edtSendPswExit() {
+    QLineEdit* field = m_ui.edtSendPsw;
+    const auto bound = SettingsBinder::binding(field);
+    if (!bound || !field->isModified())
+        return;
+    guarded([&] {
+        const QString scrambled = PasswordScrambler::scramble(field->text());
+        m_settings->write(bound->first, bound->second, scrambled);
+        field->setText(scrambled);
+    });
+}
+
+void TfrmTarnwick::CheckBox3Click() {
+    CheckBoxClick(m_ui.CheckBox3);
+}
+
+void TfrmTarnwick::cbTelClick() {
+    CheckBoxClick(m_ui.cbTel);
+}
+
+void TfrmTarnwick::CheckBox4Click() {
+    // The default-sound choice is written by the sound page, which stores the selected address.
+}
+
+// ---- lists
+
+void TfrmTarnwick::mLineDblClick() {
+    m_lineList->unlock();
+}
+
+void TfrmTarnwick::mLineExit() {
+    guarded([this] { m_lineList->lockAndSave(); });
+}
+
+void TfrmTarnwick::ToolButton1Click() {
+    const int n = MemoLines::count(m_ui.mLine);
+    for (int i = 0; i < n; ++i)
+        MemoLines::setLine(m_ui.mLine, i,
+                           AddressLine::withSuffix(MemoLines::line(m_ui.mLine, i), AddressLine::resetSuffix()));
+}
+
+void TfrmTarnwick::mRecIpDblClick() {
+    m_recIpList->unlock();
+}
+
+void TfrmTarnwick::mRecIpExit() {
+    guarded([this] { m_recIpList->lockAndSave(); });
+}
+
+void TfrmTarnwick::mPhoneDblClick() {
+    m_phoneList->unlock();
+}
+
+void TfrmTarnwick::mPhoneExit() {
+    guarded([this] { m_phoneList->lockAndSave(); });
+}
+
+// ---- information pane
+
+QString TfrmTarnwick::caretLineText() const {
+    return MemoLines::line(m_ui.mLine, MemoLines::caretLine(m_ui.mLine));
+}
+
+void TfrmTarnwick::tbSaveClearClick() {
+    guarded(
+        [this] { PaneFiles::saveAndClear(m_pane, m_context.dataDir, caretLineText(), QDateTime::currentDateTime()); });
+}
+
+// ---- the play and record buttons' two states
+
+void TfrmTarnwick::setSoundButtonIdle(QWidget* button, bool idle) {
+    auto* tool = qobject_cast<QToolButton*>(button);
+    button->setProperty("tag", idle ? 1 : 0);
+    if (tool)
+        tool->setIcon(style()->standardIcon(idle ? QStyle::SP_MediaPlay : QStyle::SP_MediaStop));
+}
+
+void TfrmTarnwick::SpeedButtonClick(QWidget* button) {
+    setSoundButtonIdle(button, button->property("tag").toInt() != 1);
+}
+
+// ---- wiring
+
+void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handler) {
+    control->installEventFilter(this);
+    m_exitHandlers.insert(control, handler);
+    // Spin fields and combo boxes edit in an inner line edit that may hold the focus itself.
+    if (auto* inner = control->findChild<QLineEdit*>()) {
+        inner->installEventFilter(this);
+        m_exitHandlers.insert(inner, handler);
+    }
+}
+
+void TfrmTarnwick::watchDoubleClick(QWidget* control, std::function<void()> handler) {
+    control->installEventFilter(this);
+    m_doubleClickHandlers.insert(control, std::move(handler));
+}
+
+bool TfrmTarnwick::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        if (auto* edit = qobject_cast<QLineEdit*>(watched))
+            SettingsBinder::rememberText(edit);
+    } else if (event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        const auto handler = m_exitHandlers.constFind(watched);
+        if (handler != m_exitHandlers.constEnd() && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason) {
+            // Focus moving inside the same control (a spin field and its inner edit) is not leaving it.
+            auto* control = static_cast<QWidget*>(watched);
+            QWidget* owner = m_exitHandlers.contains(control->parentWidget()) ? control->parentWidget() : control;
+            QWidget* now = QApplication::focusWidget();
+            if (!now || (now != owner && !owner->isAncestorOf(now)))
+                (*handler)();
+        }
+    } else if (event->type() == QEvent::MouseButtonDblClick) {
+        const auto handler = m_doubleClickHandlers.constFind(watched);
+        if (handler != m_doubleClickHandlers.constEnd())
+            (*handler)();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmTarnwick::connectHandlers() {
+    for (QWidget* control : m_ui.central->findChildren<QWidget*>()) {
+        if (!SettingsBinder::binding(control))
+            continue;
+        if (auto* spin = qobject_cast<QSpinBox*>(control)) {
+            watchFocusExit(spin, [this, spin] { SpinEditExit(spin); });
+        } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            watchFocusExit(combo, [this, combo] { ComboBoxExit(combo); });
+        } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+            if (edit == m_ui.edtSendPsw)
+                watchFocusExit(edit, [this] { edtSendPswExit(); });
+            else
+                watchFocusExit(edit, [this, edit] { editExit(edit); });
+        } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
+            if (box == m_ui.CheckBox3)
+                connect(box, &QCheckBox::toggled, this, &TfrmTarnwick::CheckBox3Click);
+            else if (box == m_ui.cbTel)
+                connect(box, &QCheckBox::toggled, this, &TfrmTarnwick::cbTelClick);
+            else if (box == m_ui.CheckBox4)
+                connect(box, &QCheckBox::toggled, this, &TfrmTarnwick::CheckBox4Click);
+            else
+                connect(box, &QCheckBox::toggled, this, [this, box] { CheckBoxClick(box); });
+        }
+    }
+
+    watchDoubleClick(m_ui.mLine->viewport(), [this] { mLineDblClick(); });
+    watchFocusExit(m_ui.mLine, [this] { mLineExit(); });
+    connect(m_ui.ToolButton2, &QToolButton::clicked, this, &TfrmTarnwick::mLineDblClick);
+    connect(m_ui.N4, &QAction::triggered, this, &TfrmTarnwick::mLineDblClick);
+    connect(m_ui.ToolButton3, &QToolButton::clicked, this, &TfrmTarnwick::mLineExit);
+    connect(m_ui.N5, &QAction::triggered, this, &TfrmTarnwick::mLineExit);
+    connect(m_ui.ToolButton1, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton1Click);
+    connect(m_ui.N3, &QAction::triggered, this, &TfrmTarnwick::ToolButton1Click);
+    connect(m_ui.mLine, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_ui.PopupMenu2->exec(m_ui.mLine->mapToGlobal(at)); });
+
+    watchDoubleClick(m_ui.mRecIp->viewport(), [this] { mRecIpDblClick(); });
+    watchFocusExit(m_ui.mRecIp, [this] { mRecIpExit(); });
+    connect(m_ui.ToolButton10, &QToolButton::clicked, this, &TfrmTarnwick::mRecIpDblClick);
+    connect(m_ui.ToolButton11, &QToolButton::clicked, this, &TfrmTarnwick::mRecIpExit);
+
+    watchDoubleClick(m_ui.mPhone->viewport(), [this] { mPhoneDblClick(); });
+    watchFocusExit(m_ui.mPhone, [this] { mPhoneExit(); });
+    connect(m_ui.ToolButton14, &QToolButton::clicked, this, &TfrmTarnwick::mPhoneDblClick);
+    connect(m_ui.ToolButton15, &QToolButton::clicked, this, &TfrmTarnwick::mPhoneExit);
+
+    connect(m_ui.tbSaveClear, &QToolButton::clicked, this, &TfrmTarnwick::tbSaveClearClick);
+
+    // Esc presses the cancel button wherever the focus is.
+    auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(cancel, &QShortcut::activated, m_ui.bbCanc, &QPushButton::click);
+}

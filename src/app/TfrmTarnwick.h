@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/AppContext.h"
+#include "app/ListMemo.h"
+#include "app/SettingsBinder.h"
+#include "app/WindowUi.h"
+#include "monitor/SettingsStore.h"
+#include "records/InfoPane.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
+
+// The main window: it owns every component and all run-time state of the monitor, runs the start-up
+// sequence while it is created and the shutdown steps when it is destroyed. Its handlers keep the
+// monitor's names and delegate to the subsystem classes.
+class TfrmTarnwick : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmTarnwick(const AppContext& context, QWidget* parent = nullptr);
+    ~TfrmTarnwick() override;
+
+    static QString caption() { return QStringLiteral("Tarnwicker网络检测员V2.0"); }
+
+    const WindowUi& ui() const { return m_ui; }
+    InfoPane& pane() { return m_pane; }
+    SettingsStore& settings() { return *m_settings; }
+    int alarmCode() const { return m_alarmCode; }
+    const QString& dataDir() const { return m_context.dataDir; }
+
+    // The orderly end of the program (exit command, end of session, termination signals).
+    void requestTermination();
+    bool terminationRequested() const { return m_terminationRequested; }
+
+    // Shutdown steps; runs once, at the latest from the destructor.
+    void FormDestroy();
+
+    // AddInfo: one line into the information pane, hiding a shown report.
+    void AddInfo(const QString& text);
+
+    // Handlers of the bound settings.
+    void SpinEditExit(QSpinBox* spin);
+    void CheckBoxClick(QCheckBox* box);
+    void editExit(QLineEdit* edit);
+    void ComboBoxExit(QComboBox* combo);
+    void edtSendPswExit();
+    void CheckBox3Click();
+    void cbTelClick();
+    void CheckBox4Click();
+
+    // The lists.
+    void mLineDblClick();
+    void mLineExit();
+    void ToolButton1Click();
+    void mRecIpDblClick();
+    void mRecIpExit();
+    void mPhoneDblClick();
+    void mPhoneExit();
+
+    // The information pane.
+    void tbSaveClearClick();
+    QString caretLineText() const;
+
+Q_SIGNALS:
+    void terminationStarted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void loadBoundSettings();
+    void applyStartupAddressEntries();
+    void connectHandlers();
+    void watchFocusExit(QWidget* control, std::function<void()> handler);
+    void watchDoubleClick(QWidget* control, std::function<void()> handler);
+    void setSoundButtonIdle(QWidget* button, bool idle);
+    void SpeedButtonClick(QWidget* button);
+    void scrollPaneToEnd();
+    // Runs a handler; a failure with a text for the operator is shown in the error box.
+    void guarded(const std::function<void()>& handler);
+    void showError(const QString& text);
+
+    AppContext m_context;
+    WindowUi m_ui;
+    InfoPane m_pane;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<SettingsBinder> m_binder;
+    std::unique_ptr<ListMemo> m_lineList;
+    std::unique_ptr<ListMemo> m_recIpList;
+    std::unique_ptr<ListMemo> m_phoneList;
+
+    QHash<QObject*, std::function<void()>> m_exitHandlers;
+    QHash<QObject*, std::function<void()>> m_doubleClickHandlers;
+
+    int m_alarmCode = 0;
+    QStringList m_alarmSounds;
+    bool m_terminationRequested = false;
+    bool m_destroyed = false;
+    bool m_scrollPending = false;
+};
