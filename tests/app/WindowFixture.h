@@ -1,0 +1,58 @@
+#pragma once
+
+#include "FakePrompter.h"
+#include "app/TfrmTarnwick.h"
+#include "platform/CodePage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtWidgets>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A data folder with the files a test gives, and the window started on it, shown offscreen so that
+// focus moves like an operator's.
+class WindowFixture : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+
+    void writeFile(const QString& name, const QByteArray& bytes) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void writeGbk(const QString& name, const QString& text) { writeFile(name, CodePage::toGbk(text)); }
+
+    QByteArray readFile(const QString& name) const {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString readGbk(const QString& name) const { return CodePage::fromGbk(readFile(name)); }
+
+    TfrmTarnwick& start() {
+        AppContext context;
+        context.dataDir = dir.path();
+        context.prompter = &prompter;
+        context.headless = true;
+        window = std::make_unique<TfrmTarnwick>(context);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QApplication::processEvents();
+        return *window;
+    }
+
+    // Puts the focus into a control, as a click or Tab would, and then moves it on to the Ping button.
+    void enter(QWidget* control) { control->setFocus(Qt::TabFocusReason); }
+    void leave() { window->ui().bbPing->setFocus(Qt::TabFocusReason); }
+
+    QString setting(const QString& section, const QString& key) { return window->settings().read(section, key); }
+    QStringList paneLines() { return window->pane().info().lines(); }
+
+    QTemporaryDir dir;
+    FakePrompter prompter;
+    std::unique_ptr<TfrmTarnwick> window;
+};
