@@ -26,7 +26,7 @@
 // in which start-up loads the bound settings, so bound controls are created in that order.
 namespace {
 
-constexpr int kRow = 26;
+constexpr int kRow = 24;
 
 template <class T>
 T* place(QWidget* parent, const char* name, int x, int y, int w, int h) {
@@ -142,25 +142,28 @@ void buildPingPage(WindowUi& ui) {
     label(p, QStringLiteral("％时报警"), 170, 4 + kRow, 70);
     label(p, QStringLiteral("毫秒时报警"), 170, 4 + 2 * kRow, 76);
 
-    ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 160, 104);
-    ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 20, 80);
-    ui.cbTel = check(ui.GroupBox3, "cbTel", QStringLiteral("电话报警"), "PingPara,A2", false, 8, 20 + kRow, 80);
-    ui.cbEmail = check(ui.GroupBox3, "cbEmail", QStringLiteral("邮件报警"), "PingPara,A3", false, 8, 20 + 2 * kRow, 80);
-    ui.cbNet = check(ui.GroupBox3, "cbNet", QStringLiteral("网络报警"), "PingPara,A4", false, 84, 20, 76);
+    ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 92, 114);
+    ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 18, 80);
+    ui.cbTel = check(ui.GroupBox3, "cbTel", QStringLiteral("电话报警"), "PingPara,A2", false, 8, 18 + kRow, 80);
+    ui.cbEmail = check(ui.GroupBox3, "cbEmail", QStringLiteral("邮件报警"), "PingPara,A3", false, 8, 18 + 2 * kRow, 80);
+    ui.cbNet = check(ui.GroupBox3, "cbNet", QStringLiteral("网络报警"), "PingPara,A4", false, 8, 18 + 3 * kRow, 80);
 
-    ui.bbPing = place<QPushButton>(p, "bbPing", 418, 12, 82, 32);
+    ui.bbPing = place<QPushButton>(p, "bbPing", 350, 14, 82, 34);
     ui.bbPing->setText(QStringLiteral("&Ping"));
     ui.bbPing->setIcon(p->style()->standardIcon(QStyle::SP_DialogOkButton));
     ui.bbPing->setDefault(true);
-    ui.bbCanc = place<QPushButton>(p, "bbCanc", 418, 58, 82, 32);
+    ui.bbCanc = place<QPushButton>(p, "bbCanc", 350, 64, 82, 34);
     ui.bbCanc->setText(QStringLiteral("&C取消"));
     ui.bbCanc->setIcon(p->style()->standardIcon(QStyle::SP_DialogCancelButton));
 
-    ui.GroupBox9 = group(p, "GroupBox9", QStringLiteral("下次检测剩余时间："), 508, 0, 272, 104);
-    ui.lMin = place<QLabel>(ui.GroupBox9, "lMin", 4, 14, 264, 88);
+    ui.GroupBox9 = group(p, "GroupBox9", QStringLiteral("下次检测剩余时间："), 438, 0, 344, 114);
+    ui.lMin = place<QLabel>(ui.GroupBox9, "lMin", 2, 14, 340, 98);
     ui.lMin->setText(QStringLiteral("00:00"));
     ui.lMin->setToolTip(QStringLiteral("暂停/继续"));
     ui.lMin->setAlignment(Qt::AlignCenter);
+    QPalette red = ui.lMin->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    ui.lMin->setPalette(red);
     QFont digits = ui.lMin->font();
     digits.setPixelSize(96);
     digits.setBold(true);
@@ -171,10 +174,10 @@ void buildSoundPage(WindowUi& ui) {
     QWidget* p = ui.TabSheet2;
     p->setProperty("hint", QStringLiteral("Break,Bad,Slow"));
     ui.Panel2 = place<QWidget>(p, "Panel2", 0, 0, 470, 106);
-    ui.GroupBox15 = group(ui.Panel2, "GroupBox15", QStringLiteral("地址列表"), 2, 0, 150, 104);
+    ui.GroupBox15 = group(ui.Panel2, "GroupBox15", QStringLiteral("地址列表"), 2, 0, 150, 114);
     ui.lbSD = place<QListWidget>(ui.GroupBox15, "lbSD", 4, 18, 142, 82);
 
-    ui.GroupBox5 = group(ui.Panel2, "GroupBox5", QStringLiteral("报警声音选择"), 156, 0, 312, 104);
+    ui.GroupBox5 = group(ui.Panel2, "GroupBox5", QStringLiteral("报警声音选择"), 156, 0, 312, 114);
     QWidget* g = ui.GroupBox5;
     label(g, QStringLiteral("断网报警音："), 6, 16, 100);
     label(g, QStringLiteral("质量太差报警音："), 6, 16 + 22, 100);
@@ -192,7 +195,7 @@ void buildSoundPage(WindowUi& ui) {
         *plays[i] = place<QToolButton>(g, buttons[i], 282, 16 + 22 * i, 24, 22);
     }
 
-    ui.GroupBox6 = group(p, "GroupBox6", QStringLiteral("录制报警声音"), 474, 0, 306, 104);
+    ui.GroupBox6 = group(p, "GroupBox6", QStringLiteral("录制报警声音"), 474, 0, 306, 114);
     g = ui.GroupBox6;
     label(g, QStringLiteral("文件名："), 6, 18, 50);
     ui.Edit5 = edit(g, "Edit5", nullptr, QString(), 56, 18, 214);
@@ -212,7 +215,7 @@ void buildSoundPage(WindowUi& ui) {
 
 void buildPhonePage(WindowUi& ui) {
     QWidget* p = ui.TabSheet3;
-    ui.GroupBox13 = group(p, "GroupBox13", QStringLiteral("报警电话列表"), 2, 0, 200, 104);
+    ui.GroupBox13 = group(p, "GroupBox13", QStringLiteral("报警电话列表"), 2, 0, 200, 114);
     auto* layout = new QVBoxLayout(ui.GroupBox13);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->setSpacing(1);
@@ -221,9 +224,11 @@ void buildPhonePage(WindowUi& ui) {
     ui.ToolButton15 = toolButton(ui.GroupBox13, "ToolButton15", QStringLiteral("保存"), QStyle::SP_DialogSaveButton);
     layout->addWidget(toolRow(ui.GroupBox13, {ui.ToolButton14, ui.ToolButton15}));
     ui.mPhone = listMemo(ui.GroupBox13, "mPhone", QStringLiteral("双击后可输入报警电话号码。"));
+    ui.mPhone->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ui.mPhone->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(ui.mPhone);
 
-    ui.GroupBox14 = group(p, "GroupBox14", QStringLiteral("电话报警参数"), 206, 0, 574, 104);
+    ui.GroupBox14 = group(p, "GroupBox14", QStringLiteral("电话报警参数"), 206, 0, 574, 114);
     QWidget* g = ui.GroupBox14;
     label(g, QStringLiteral("测试报警录音："), 6, 16, 90);
     ui.Edit6 = edit(g, "Edit6", "TelPara,TelTestSnd", QString(), 96, 16, 190);
@@ -254,13 +259,13 @@ void buildPhonePage(WindowUi& ui) {
 
 void buildMailPage(WindowUi& ui) {
     QWidget* p = ui.TabSheet4;
-    ui.GroupBox7 = group(p, "GroupBox7", QStringLiteral("收件人设置"), 2, 0, 300, 104);
+    ui.GroupBox7 = group(p, "GroupBox7", QStringLiteral("收件人设置"), 2, 0, 300, 114);
     label(ui.GroupBox7, QStringLiteral("收件人邮箱："), 6, 20, 80);
     ui.edtRec = edit(ui.GroupBox7, "edtRec", "EmailPara,RecMailBox", QString(), 86, 20, 206);
     ui.BitBtn2 = place<QPushButton>(ui.GroupBox7, "BitBtn2", 86, 60, 120, 28);
     ui.BitBtn2->setText(QStringLiteral("发送测试邮件"));
 
-    ui.GroupBox8 = group(p, "GroupBox8", QStringLiteral("发件人设置"), 306, 0, 474, 104);
+    ui.GroupBox8 = group(p, "GroupBox8", QStringLiteral("发件人设置"), 306, 0, 474, 114);
     QWidget* g = ui.GroupBox8;
     label(g, QStringLiteral("发件人邮箱："), 6, 18, 80);
     ui.edtSend = edit(g, "edtSend", "EmailPara,Sender", QStringLiteral("tarnwicker@163.com"), 86, 18, 170);
@@ -276,7 +281,7 @@ void buildMailPage(WindowUi& ui) {
 
 void buildNetworkPage(WindowUi& ui) {
     QWidget* p = ui.TabSheet5;
-    ui.GroupBox10 = group(p, "GroupBox10", QStringLiteral("接收方式"), 2, 0, 196, 104);
+    ui.GroupBox10 = group(p, "GroupBox10", QStringLiteral("接收方式"), 2, 0, 196, 114);
     ui.cbUseMess = check(ui.GroupBox10, "cbUseMess", QStringLiteral("使用信使服务接收报警信息"), "NetPara,UseMess",
                          true, 6, 18, 186);
     ui.cbUseSelf = check(ui.GroupBox10, "cbUseSelf", QStringLiteral("使用本软件接收报警信息"), "NetPara,UseSelf", true,
@@ -284,7 +289,7 @@ void buildNetworkPage(WindowUi& ui) {
     ui.BitBtn3 = place<QPushButton>(ui.GroupBox10, "BitBtn3", 6, 72, 120, 28);
     ui.BitBtn3->setText(QStringLiteral("发送测试信息"));
 
-    ui.GroupBox11 = group(p, "GroupBox11", QStringLiteral("接收报警主机IP地址"), 202, 0, 180, 104);
+    ui.GroupBox11 = group(p, "GroupBox11", QStringLiteral("接收报警主机IP地址"), 202, 0, 180, 114);
     auto* layout = new QVBoxLayout(ui.GroupBox11);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->setSpacing(1);
@@ -294,9 +299,11 @@ void buildNetworkPage(WindowUi& ui) {
     layout->addWidget(toolRow(ui.GroupBox11, {ui.ToolButton10, ui.ToolButton11}));
     ui.mRecIp = listMemo(ui.GroupBox11, "mRecIp", QStringLiteral("双击可修改。每行一个接收报警主机的IP地址。"));
     ui.mRecIp->setPlainText(QStringLiteral("127.0.0.1"));
+    ui.mRecIp->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    ui.mRecIp->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(ui.mRecIp);
 
-    ui.GroupBox12 = group(p, "GroupBox12", QStringLiteral("报警信息格式"), 386, 0, 394, 104);
+    ui.GroupBox12 = group(p, "GroupBox12", QStringLiteral("报警信息格式"), 386, 0, 394, 114);
     QWidget* g = ui.GroupBox12;
     ui.MemoInfor = edit(g, "MemoInfor", "NetPara,MemoInfor", QStringLiteral("请查找原因！谢谢！"), 6, 18 + kRow, 380);
     ui.cbAddName = check(g, "cbAddName", QStringLiteral("地址名称"), "NetPara,AddName", true, 6, 18, 80);
@@ -403,7 +410,7 @@ WindowUi buildWindowUi(QWidget* window) {
 
     ui.GroupBox1 = new QGroupBox(QStringLiteral("参数设置"), ui.Splitter1);
     ui.GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    ui.GroupBox1->setMinimumHeight(153);
+    ui.GroupBox1->setMinimumHeight(175);
     auto* top = new QVBoxLayout(ui.GroupBox1);
     top->setContentsMargins(2, 0, 2, 2);
     ui.PageControl1 = new QTabWidget(ui.GroupBox1);
@@ -447,7 +454,7 @@ WindowUi buildWindowUi(QWidget* window) {
     ui.Splitter2->setStretchFactor(1, 1);
     ui.Splitter1->addWidget(ui.GroupBox1);
     ui.Splitter1->addWidget(ui.Panel1);
-    ui.Splitter1->setSizes({153, 430});
+    ui.Splitter1->setSizes({175, 410});
     ui.Splitter1->setStretchFactor(1, 1);
     return ui;
 }
