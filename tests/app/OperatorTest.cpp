@@ -154,3 +154,14 @@ TEST_F(OperatorTest, AFailedWriteShowsTheErrorAndTheControlKeepsItsValue) {
     ASSERT_FALSE(prompter.messages.isEmpty());
     EXPECT_EQ(prompter.messages.last(), QStringLiteral("错误|Unable to write to ") + path(QStringLiteral("Para.ini")));
 }
+
+TEST_F(OperatorTest, ClosingTheWindowNeverEndsTheMonitor)
+{
+    TfrmTarnwick& w = start();
+    EXPECT_FALSE(w.close());
+    QApplication::processEvents();
+    EXPECT_FALSE(w.terminationRequested());
+    EXPECT_TRUE(w.isMinimized() || w.isHidden());
+    w.AddInfo(QStringLiteral("still running"));
+    EXPECT_EQ(paneLines().last(), QStringLiteral("still running"));
+}
