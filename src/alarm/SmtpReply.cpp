@@ -64,7 +64,9 @@ bool SmtpReplyParser::addLine(QByteArrayView rawLine) {
     if (m_reply.textLines.size() == 1) {
         m_reply.code = line.left(3);
         m_reply.firstLine = line;
-        return line.size() < 4 || line[3] != '-';
+        // A first line without a code is no reply; waiting for its "continuation" would only wait
+        // for the time limit (a server of another protocol says "SSH-2.0-..." and nothing more).
+        return line.size() < 4 || line[3] != '-' || m_reply.number() < 0;
     }
     if (line.size() < 4)
         return true;

@@ -313,3 +313,16 @@ TEST(SmtpClient, AMessageWithoutRecipientsIsNotSent) {
     EXPECT_EQ(attempt(client, message), QStringLiteral("No recipient address"));
     EXPECT_EQ(server.transcript(), "EHLO tester\r\nQUIT\r\n");
 }
+
+TEST(SmtpClient, ARefusedSendLeavesTheConnectionOpenUntilDisconnect) {
+    ScriptedSmtpServer server({kGreeting, kOk, kOk, kOk, "550 no such user\r\n"});
+    Client client(server.port());
+    client.connect();
+    EXPECT_THROW(client.send(simpleMessage()), AppError);
+    EXPECT_TRUE(client.isConnected());
+    client.disconnect();
+    client.disconnect(); // a second time does nothing
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_EQ(server.transcript(),
+              "EHLO tester\r\nRSET\r\nMAIL FROM:<Alarm@Example.com>\r\nRCPT TO:<ops@example.com>\r\nQUIT\r\n");
+}

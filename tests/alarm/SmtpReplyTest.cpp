@@ -39,10 +39,13 @@ TEST(SmtpReply, LinesAreTrimmedAndEmptyOnesSkipped) {
     EXPECT_EQ(reply.textLines, (QList<QByteArray>{"go", "on"}));
 }
 
-TEST(SmtpReply, ContinuationEndsOnTheCodeWithoutRegardToCaseOrOnAShortLine) {
+TEST(SmtpReply, ContinuationEndsOnTheCodeOrOnAShortLineAndALineWithoutCodeAtOnce) {
     int used = 0;
-    SmtpReply reply = parseAll({"abc-one", "xyz two", "ABC three", "abc four"}, &used);
-    EXPECT_EQ(used, 3);
+    SmtpReply reply = parseAll({"250-one", "220 other", "251 two", "250 three", "250 four"}, &used);
+    EXPECT_EQ(used, 4);
+    EXPECT_EQ(reply.textLines, (QList<QByteArray>{"one", "other", "two", "three"}));
+    reply = parseAll({"SSH-2.0-OpenSSH_9.2", "SSH more"}, &used);
+    EXPECT_EQ(used, 1);
     EXPECT_EQ(reply.number(), -1);
     reply = parseAll({"250-one", "250-two", "25", "250 never"}, &used);
     EXPECT_EQ(used, 3);
