@@ -23,7 +23,8 @@ constexpr int kPaneLines = 100000;
 // A server that says yes to everything and swallows the mail, counting its bytes.
 class SinkServer {
 public:
-    SinkServer() {
+    SinkServer()
+    {
         m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -35,7 +36,8 @@ public:
         m_port = ntohs(address.sin_port);
         m_thread = std::thread(&SinkServer::serve, this);
     }
-    ~SinkServer() {
+    ~SinkServer()
+    {
         m_thread.join();
         ::close(m_listener);
     }
@@ -45,7 +47,8 @@ public:
 private:
     void say(int socket, const char* text) { (void)::send(socket, text, strlen(text), MSG_NOSIGNAL); }
 
-    void serve() {
+    void serve()
+    {
         pollfd entry{m_listener, POLLIN, 0};
         if (::poll(&entry, 1, 10000) <= 0)
             return;
@@ -104,7 +107,8 @@ private:
     std::thread m_thread;
 };
 
-long peakKiB() {
+long peakKiB()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
@@ -112,7 +116,8 @@ long peakKiB() {
 
 } // namespace
 
-int main() {
+int main()
+{
     QStringList pane;
     pane.reserve(kPaneLines);
     for (int i = 0; i < kPaneLines; ++i)

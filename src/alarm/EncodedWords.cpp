@@ -5,11 +5,13 @@
 namespace EncodedWords {
 namespace {
 
-bool isBlank(char c) {
+bool isBlank(char c)
+{
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool needsEncoding(unsigned char c) {
+bool needsEncoding(unsigned char c)
+{
     return c < 0x20 || c >= 0x7f;
 }
 
@@ -20,7 +22,8 @@ struct Word {
     bool encode;
 };
 
-QList<Word> splitWords(QByteArrayView text) {
+QList<Word> splitWords(QByteArrayView text)
+{
     QList<Word> words;
     qsizetype at = 0;
     while (at < text.size()) {
@@ -38,7 +41,8 @@ QList<Word> splitWords(QByteArrayView text) {
     return words;
 }
 
-QByteArray qUnit(unsigned char c) {
+QByteArray qUnit(unsigned char c)
+{
     if (c == ' ')
         return QByteArrayLiteral("_");
     if (needsEncoding(c) || c == '=' || c == '?' || c == '_') {
@@ -50,7 +54,8 @@ QByteArray qUnit(unsigned char c) {
 }
 
 // The data of one run, cut into units none of which may be split across two encoded words.
-QList<QByteArray> runUnits(QByteArrayView run, char method) {
+QList<QByteArray> runUnits(QByteArrayView run, char method)
+{
     QList<QByteArray> units;
     if (method == 'B') {
         for (qsizetype at = 0; at < run.size(); at += 3)
@@ -62,7 +67,8 @@ QList<QByteArray> runUnits(QByteArrayView run, char method) {
     return units;
 }
 
-QByteArray encodeRun(QByteArrayView run, const SubjectCharset& charset) {
+QByteArray encodeRun(QByteArrayView run, const SubjectCharset& charset)
+{
     const QByteArray opening = "=?" + charset.charset + '?' + charset.method + '?';
     QByteArray out = opening;
     qsizetype wordLength = opening.size() + 2;
@@ -79,14 +85,16 @@ QByteArray encodeRun(QByteArrayView run, const SubjectCharset& charset) {
 
 } // namespace
 
-QByteArray qData(QByteArrayView bytes) {
+QByteArray qData(QByteArrayView bytes)
+{
     QByteArray out;
     for (char c : bytes)
         out += qUnit(static_cast<unsigned char>(c));
     return out;
 }
 
-QByteArray encode(QByteArrayView text, const SubjectCharset& charset) {
+QByteArray encode(QByteArrayView text, const SubjectCharset& charset)
+{
     const QList<Word> words = splitWords(text);
     QByteArray out;
     for (qsizetype i = 0; i < words.size();) {

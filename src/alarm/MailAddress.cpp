@@ -12,7 +12,8 @@ struct Piece {
     QList<bool> literal;
     QList<bool> quoted;
 
-    void add(QChar c, bool isLiteral, bool isQuoted) {
+    void add(QChar c, bool isLiteral, bool isQuoted)
+    {
         text.append(c);
         literal.append(isLiteral);
         quoted.append(isQuoted);
@@ -20,7 +21,8 @@ struct Piece {
     bool isPlain(qsizetype i) const { return !literal[i] && !quoted[i]; }
 };
 
-QList<Piece> splitPieces(const QString& text) {
+QList<Piece> splitPieces(const QString& text)
+{
     QList<Piece> pieces(1);
     bool inQuotes = false;
     int commentDepth = 0;
@@ -52,7 +54,8 @@ QList<Piece> splitPieces(const QString& text) {
     return pieces;
 }
 
-qsizetype findPlain(const Piece& piece, QChar wanted, qsizetype from = 0) {
+qsizetype findPlain(const Piece& piece, QChar wanted, qsizetype from = 0)
+{
     for (qsizetype i = from; i < piece.text.size(); ++i) {
         if (piece.text[i] == wanted && piece.isPlain(i))
             return i;
@@ -60,7 +63,8 @@ qsizetype findPlain(const Piece& piece, QChar wanted, qsizetype from = 0) {
     return -1;
 }
 
-QString withoutQuoteMarks(const Piece& piece, qsizetype begin, qsizetype end) {
+QString withoutQuoteMarks(const Piece& piece, qsizetype begin, qsizetype end)
+{
     QString text;
     for (qsizetype i = begin; i < end; ++i) {
         if (piece.text[i] != QLatin1Char('"') || piece.literal[i])
@@ -69,7 +73,8 @@ QString withoutQuoteMarks(const Piece& piece, qsizetype begin, qsizetype end) {
     return text.trimmed();
 }
 
-std::optional<MailAddress> readPiece(const Piece& piece) {
+std::optional<MailAddress> readPiece(const Piece& piece)
+{
     qsizetype begin = 0;
     const qsizetype angle = findPlain(piece, QLatin1Char('<'));
     const qsizetype colon = findPlain(piece, QLatin1Char(':'));
@@ -94,7 +99,8 @@ std::optional<MailAddress> readPiece(const Piece& piece) {
 
 } // namespace
 
-QList<MailAddress> parse(const QString& text) {
+QList<MailAddress> parse(const QString& text)
+{
     QList<MailAddress> addresses;
     for (const Piece& piece : splitPieces(text)) {
         if (const auto address = readPiece(piece))

@@ -4,6 +4,7 @@
 #include "alarm/PasswordScrambler.h"
 #include "monitor/TextSplit.h"
 #include "platform/AppError.h"
+#include "records/TimeStamp.h"
 
 #include <exception>
 
@@ -13,11 +14,13 @@ namespace {
 class WaitCursor {
 public:
     WaitCursor(const std::function<void()>& begin, const std::function<void()>& end)
-        : m_end(end) {
+        : m_end(end)
+    {
         if (begin)
             begin();
     }
-    ~WaitCursor() {
+    ~WaitCursor()
+    {
         if (m_end)
             m_end();
     }
@@ -30,7 +33,8 @@ private:
 
 // The system's long time format names the time zone; the closing line shows the clock time only,
 // with seconds, as the long time of the operator's desktop does.
-QString longTimeWithoutZone(const QLocale& locale) {
+QString longTimeWithoutZone(const QLocale& locale)
+{
     const QString format = locale.timeFormat(QLocale::LongFormat);
     QString result;
     bool quoted = false;
@@ -47,15 +51,18 @@ QString longTimeWithoutZone(const QLocale& locale) {
 } // namespace
 
 MailAlarm::MailAlarm(Host host)
-    : m_host(std::move(host)) {}
+    : m_host(std::move(host))
+{}
 
-QString MailAlarm::closingLine(const QDateTime& now, const QLocale& locale) {
+QString MailAlarm::closingLine(const QDateTime& now, const QLocale& locale)
+{
     return QString(18, QLatin1Char(' ')) + QStringLiteral("Tarnwicker ") +
            locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            locale.toString(now.time(), longTimeWithoutZone(locale));
 }
 
-QString MailAlarm::userNameOf(const QString& sender) {
+QString MailAlarm::userNameOf(const QString& sender)
+{
     QString name = sender;
     for (QChar& c : name) {
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
@@ -64,16 +71,14 @@ QString MailAlarm::userNameOf(const QString& sender) {
     return name;
 }
 
-int MailAlarm::portOf(const QString& portText) {
+int MailAlarm::portOf(const QString& portText)
+{
     return TextSplit::toInt(portText).value_or(25);
 }
 
-QString MailAlarm::timeStampPrefix(const QDateTime& now) {
-    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" -> ");
-}
-
 MailMessage MailAlarm::composeMessage(const MailSettings& settings, const QString& subject, QStringList paneLines,
-                                      const QDateTime& now, const QLocale& locale) {
+                                      const QDateTime& now, const QLocale& locale)
+{
     MailMessage message;
     message.from.address = settings.sender.trimmed();
     message.sender = message.from.address;
@@ -85,7 +90,8 @@ MailMessage MailAlarm::composeMessage(const MailSettings& settings, const QStrin
     return message;
 }
 
-void MailAlarm::fillClient(SmtpClient& client, const MailSettings& settings) const {
+void MailAlarm::fillClient(SmtpClient& client, const MailSettings& settings) const
+{
     client.setHost(settings.server.trimmed());
     client.setPort(portOf(settings.portText));
     client.setUserName(userNameOf(settings.sender.trimmed()));
@@ -96,7 +102,8 @@ void MailAlarm::fillClient(SmtpClient& client, const MailSettings& settings) con
     client.setGreetingName(m_greetingName);
 }
 
-QString MailAlarm::asOneLine(QString failure) {
+QString MailAlarm::asOneLine(QString failure)
+{
     // A refusal of several lines still makes one line of the pane, and so one line of the log.
     failure.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     failure.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -104,7 +111,8 @@ QString MailAlarm::asOneLine(QString failure) {
     return failure.trimmed();
 }
 
-void MailAlarm::SendAlarmMail(const QString& subject) {
+void MailAlarm::SendAlarmMail(const QString& subject)
+{
     WaitCursor cursor(m_host.beginWaitCursor, m_host.endWaitCursor);
     QString failure;
     bool sent = false;
@@ -124,6 +132,6 @@ void MailAlarm::SendAlarmMail(const QString& subject) {
         }
         client.disconnect();
     }
-    const QString stamp = timeStampPrefix(m_host.now());
+    const QString stamp = TimeStamp::prefix(m_host.now());
     m_host.appendInfoLine(sent ? stamp + kSuccessText : stamp + kFailureText + asOneLine(failure));
 }

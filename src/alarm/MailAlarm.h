@@ -60,7 +60,6 @@ public:
     static QString closingLine(const QDateTime& now, const QLocale& locale);
     static QString userNameOf(const QString& sender);
     static int portOf(const QString& portText);
-    static QString timeStampPrefix(const QDateTime& now);
     static MailMessage composeMessage(const MailSettings& settings, const QString& subject, QStringList paneLines,
                                       const QDateTime& now, const QLocale& locale);
 

@@ -10,13 +10,15 @@ namespace {
 
 // Header values are single lines: a line break that slipped into a value must not start a header
 // line of its own.
-QString oneLine(QString text) {
+QString oneLine(QString text)
+{
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text;
 }
 
-bool isPrintableAscii(QByteArrayView bytes) {
+bool isPrintableAscii(QByteArrayView bytes)
+{
     for (char c : bytes) {
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e)
             return false;
@@ -24,7 +26,8 @@ bool isPrintableAscii(QByteArrayView bytes) {
     return true;
 }
 
-QByteArray addressListText(const QList<MailAddress>& addresses, const SubjectCharset& charset) {
+QByteArray addressListText(const QList<MailAddress>& addresses, const SubjectCharset& charset)
+{
     QByteArray text;
     for (const MailAddress& address : addresses) {
         if (!text.isEmpty())
@@ -34,13 +37,15 @@ QByteArray addressListText(const QList<MailAddress>& addresses, const SubjectCha
     return text;
 }
 
-bool isFoldBlank(char c) {
+bool isFoldBlank(char c)
+{
     return c == ' ' || c == '\t';
 }
 
 // Where a line may be broken: before a blank or tab, or right after a comma. Returns the break
 // position nearest to the limit from below, or failing that the first one beyond it; -1 for none.
-qsizetype foldPosition(QByteArrayView line, qsizetype minimum) {
+qsizetype foldPosition(QByteArrayView line, qsizetype minimum)
+{
     qsizetype below = -1;
     for (qsizetype p = minimum; p < line.size(); ++p) {
         const bool breakable = isFoldBlank(line[p]) || line[p - 1] == ',';
@@ -54,14 +59,16 @@ qsizetype foldPosition(QByteArrayView line, qsizetype minimum) {
     return below;
 }
 
-QByteArray withoutTrailingBlanks(QByteArrayView piece) {
+QByteArray withoutTrailingBlanks(QByteArrayView piece)
+{
     qsizetype end = piece.size();
     while (end > 0 && isFoldBlank(piece[end - 1]))
         --end;
     return piece.first(end).toByteArray();
 }
 
-QByteArray physicalLineFolded(QByteArrayView line, qsizetype minimum) {
+QByteArray physicalLineFolded(QByteArrayView line, qsizetype minimum)
+{
     QByteArray out;
     QByteArray rest = line.toByteArray();
     while (rest.size() > kHeaderLineLimit) {
@@ -85,7 +92,8 @@ QByteArray physicalLineFolded(QByteArrayView line, qsizetype minimum) {
 
 } // namespace
 
-QByteArray dateText(const QDateTime& local) {
+QByteArray dateText(const QDateTime& local)
+{
     static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -100,7 +108,8 @@ QByteArray dateText(const QDateTime& local) {
     return QByteArray(text);
 }
 
-QByteArray addressText(const MailAddress& address, const SubjectCharset& charset) {
+QByteArray addressText(const MailAddress& address, const SubjectCharset& charset)
+{
     const QByteArray mailbox = CodePage::toGbk(oneLine(address.address));
     if (address.name.isEmpty())
         return mailbox;
@@ -112,7 +121,8 @@ QByteArray addressText(const MailAddress& address, const SubjectCharset& charset
     return '"' + quoted + "\" <" + mailbox + '>';
 }
 
-QByteArray foldHeaderLine(QByteArrayView line) {
+QByteArray foldHeaderLine(QByteArrayView line)
+{
     // Encoded words already come in several physical lines; each is folded on its own, and the
     // header's own first blank (after "Name:") is never a fold.
     QByteArray out;
@@ -137,7 +147,8 @@ QByteArray foldHeaderLine(QByteArrayView line) {
     return out;
 }
 
-QByteArray headerBlock(const MailMessage& message, const QDateTime& date, const SubjectCharset& charset) {
+QByteArray headerBlock(const MailMessage& message, const QDateTime& date, const SubjectCharset& charset)
+{
     QByteArray block;
     const auto header = [&block](const char* name, const QByteArray& value) {
         if (!value.isEmpty())
@@ -155,9 +166,11 @@ QByteArray headerBlock(const MailMessage& message, const QDateTime& date, const 
 }
 
 BodyEncoder::BodyEncoder()
-    : m_gbk("GBK", QStringConverter::Flag::Stateless) {}
+    : m_gbk("GBK", QStringConverter::Flag::Stateless)
+{}
 
-void BodyEncoder::append(QByteArray& out, QStringView line) {
+void BodyEncoder::append(QByteArray& out, QStringView line)
+{
     qsizetype start = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
@@ -171,7 +184,8 @@ void BodyEncoder::append(QByteArray& out, QStringView line) {
     appendOne(out, line.sliced(start));
 }
 
-void BodyEncoder::appendOne(QByteArray& out, QStringView line) {
+void BodyEncoder::appendOne(QByteArray& out, QStringView line)
+{
     const qsizetype old = out.size();
     const bool stuff = !line.isEmpty() && line.front() == QLatin1Char('.');
     out.resize(old + (stuff ? 1 : 0) + m_gbk.requiredSpace(line.size()) + 2);

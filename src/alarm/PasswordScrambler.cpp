@@ -19,7 +19,10 @@ Key keyFor(const std::optional<QString>& key)
     return {QByteArray(kDefaultKey), 0};
 }
 
-int nextKeyPosition(int j, int length) { return j < length ? j + 1 : 1; }
+int nextKeyPosition(int j, int length)
+{
+    return j < length ? j + 1 : 1;
+}
 
 unsigned char keyByte(const Key& key, int j)
 {

@@ -14,7 +14,8 @@ constexpr qsizetype kWriteChunk = 64 * 1024;
 
 // An address goes into a command line of its own: a line break or other control character in it
 // would let the recipient field write commands to the server.
-void checkAddress(const QString& address) {
+void checkAddress(const QString& address)
+{
     for (QChar c : address) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             throw AppError(QStringLiteral("Invalid mail address: %1").arg(address.simplified()));
@@ -24,20 +25,24 @@ void checkAddress(const QString& address) {
 } // namespace
 
 SmtpClient::SmtpClient()
-    : m_charset(SubjectCharsets::codePage936()) {}
+    : m_charset(SubjectCharsets::codePage936())
+{}
 
-SmtpClient::~SmtpClient() {
+SmtpClient::~SmtpClient()
+{
     disconnect();
 }
 
-QByteArray SmtpClient::greetingName() const {
+QByteArray SmtpClient::greetingName() const
+{
     QString name = m_greetingName.isEmpty() ? QSysInfo::machineHostName() : m_greetingName;
     if (name.isEmpty())
         name = QStringLiteral("localhost");
     return name.toUtf8();
 }
 
-void SmtpClient::connect() {
+void SmtpClient::connect()
+{
     disconnect();
     m_inbound.clear();
     m_scanned = 0;
@@ -52,7 +57,8 @@ void SmtpClient::connect() {
     }
 }
 
-void SmtpClient::introduce() {
+void SmtpClient::introduce()
+{
     const SmtpReply ehlo = command("EHLO " + greetingName(), {});
     if (ehlo.number() == 250) {
         SmtpMechanisms::collect(ehlo.textLines, m_mechanisms);
@@ -61,7 +67,8 @@ void SmtpClient::introduce() {
     command("HELO " + greetingName(), {250});
 }
 
-void SmtpClient::send(const MailMessage& message) {
+void SmtpClient::send(const MailMessage& message)
+{
     if (!isConnected())
         throw AppError(QStringLiteral("Not connected"));
     QList<QString> recipients;
@@ -87,14 +94,16 @@ void SmtpClient::send(const MailMessage& message) {
     command(".", {250});
 }
 
-void SmtpClient::authenticate() {
+void SmtpClient::authenticate()
+{
     command("AUTH LOGIN", {334});
     command(CodePage::toGbk(m_userName).toBase64(), {334});
     command(CodePage::toGbk(m_password).toBase64(), {235});
     m_authenticated = true;
 }
 
-void SmtpClient::writeContent(const MailMessage& message) {
+void SmtpClient::writeContent(const MailMessage& message)
+{
     const QDateTime date = message.date.value_or(QDateTime::currentDateTime());
     QByteArray chunk = MailContent::headerBlock(message, date, m_charset);
     chunk.reserve(kWriteChunk + 4096);
@@ -109,21 +118,24 @@ void SmtpClient::writeContent(const MailMessage& message) {
     m_connection.writeAll(chunk, m_timeLimit);
 }
 
-void SmtpClient::disconnect() noexcept {
+void SmtpClient::disconnect() noexcept
+{
     if (m_connection.isOpen())
         m_connection.writeWithoutWaiting("QUIT\r\n");
     m_connection.close();
     m_authenticated = false;
 }
 
-SmtpReply SmtpClient::command(const QByteArray& line, Codes accepted) {
+SmtpReply SmtpClient::command(const QByteArray& line, Codes accepted)
+{
     m_connection.writeAll(line + "\r\n", m_timeLimit);
     const SmtpReply reply = readReply();
     expect(reply, accepted);
     return reply;
 }
 
-void SmtpClient::expect(const SmtpReply& reply, Codes accepted) const {
+void SmtpClient::expect(const SmtpReply& reply, Codes accepted) const
+{
     if (accepted.size() == 0)
         return;
     for (int code : accepted) {
@@ -133,7 +145,8 @@ void SmtpClient::expect(const SmtpReply& reply, Codes accepted) const {
     throw AppError(reply.failureText());
 }
 
-SmtpReply SmtpClient::readReply() {
+SmtpReply SmtpClient::readReply()
+{
     const auto deadline = TcpConnection::Clock::now() + m_timeLimit;
     SmtpReplyParser parser;
     for (;;) {
@@ -145,7 +158,8 @@ SmtpReply SmtpClient::readReply() {
     }
 }
 
-QByteArray SmtpClient::readLine(TcpConnection::Clock::time_point deadline) {
+QByteArray SmtpClient::readLine(TcpConnection::Clock::time_point deadline)
+{
     for (;;) {
         const qsizetype lf = m_inbound.indexOf('\n', m_scanned);
         if (lf >= 0) {

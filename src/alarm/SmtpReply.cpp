@@ -4,7 +4,8 @@
 
 namespace {
 
-QByteArray trimmedLine(QByteArrayView line) {
+QByteArray trimmedLine(QByteArrayView line)
+{
     qsizetype begin = 0;
     qsizetype end = line.size();
     while (begin < end && static_cast<unsigned char>(line[begin]) <= 32)
@@ -14,13 +15,15 @@ QByteArray trimmedLine(QByteArrayView line) {
     return line.sliced(begin, end - begin).toByteArray();
 }
 
-bool isDigit(char c) {
+bool isDigit(char c)
+{
     return c >= '0' && c <= '9';
 }
 
 // Whatever a broken server sent, shown so that the operator can read it: GBK text as such, other
 // bytes as "\xNN".
-QString readable(QByteArrayView bytes) {
+QString readable(QByteArrayView bytes)
+{
     if (CodePage::isValidGbk(bytes))
         return CodePage::fromGbk(bytes);
     QString text;
@@ -36,13 +39,15 @@ QString readable(QByteArrayView bytes) {
 
 } // namespace
 
-int SmtpReply::number() const {
+int SmtpReply::number() const
+{
     if (code.size() != 3 || !isDigit(code[0]) || !isDigit(code[1]) || !isDigit(code[2]))
         return -1;
     return code.toInt();
 }
 
-QString SmtpReply::failureText() const {
+QString SmtpReply::failureText() const
+{
     if (number() < 0) {
         return QStringLiteral("Invalid reply from the SMTP server: ") +
                readable(QByteArrayView(firstLine).first(qMin<qsizetype>(firstLine.size(), 200))) +
@@ -56,7 +61,8 @@ QString SmtpReply::failureText() const {
     return text;
 }
 
-bool SmtpReplyParser::addLine(QByteArrayView rawLine) {
+bool SmtpReplyParser::addLine(QByteArrayView rawLine)
+{
     const QByteArray line = trimmedLine(rawLine);
     if (line.isEmpty())
         return false;
@@ -76,7 +82,8 @@ bool SmtpReplyParser::addLine(QByteArrayView rawLine) {
 
 namespace SmtpMechanisms {
 
-void collect(const QList<QByteArray>& ehloTextLines, QStringList& mechanisms) {
+void collect(const QList<QByteArray>& ehloTextLines, QStringList& mechanisms)
+{
     for (const QByteArray& textLine : ehloTextLines) {
         const QString line = QString::fromLatin1(textLine).toUpper();
         if (!line.startsWith(QLatin1String("AUTH ")) && !line.startsWith(QLatin1String("AUTH=")))

@@ -4,7 +4,8 @@
 
 namespace SubjectCharsets {
 
-SubjectCharset forLanguage(QLocale::Language language, QLocale::Territory territory) {
+SubjectCharset forLanguage(QLocale::Language language, QLocale::Territory territory)
+{
     switch (language) {
     case QLocale::Chinese:
         if (territory == QLocale::China)
@@ -19,11 +20,13 @@ SubjectCharset forLanguage(QLocale::Language language, QLocale::Territory territ
     }
 }
 
-SubjectCharset codePage936() {
+SubjectCharset codePage936()
+{
     return {"GB2312", 'B', "GBK"};
 }
 
-QByteArray bytesOf(const SubjectCharset& charset, QStringView text) {
+QByteArray bytesOf(const SubjectCharset& charset, QStringView text)
+{
     QStringEncoder encoder(charset.codec.constData(), QStringConverter::Flag::Stateless);
     if (!encoder.isValid())
         return text.toLatin1();

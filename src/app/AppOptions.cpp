@@ -1,6 +1,7 @@
 #include "app/AppOptions.h"
 
-std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QString* error) {
+std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QString* error)
+{
     AppOptions options;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
@@ -26,7 +27,8 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
     return options;
 }
 
-QString AppOptions::usage() {
+QString AppOptions::usage()
+{
     return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless]\n"
                           "  --data-dir DIR  the program's folder (Para.ini, lists, logs); default: the executable's\n"
                           "  --headless      no window: information lines to standard output, message boxes to\n"

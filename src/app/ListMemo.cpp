@@ -11,9 +11,11 @@ ListMemo::ListMemo(QPlainTextEdit* memo, QString path, Texts texts, std::functio
     : m_memo(memo)
     , m_path(std::move(path))
     , m_texts(std::move(texts))
-    , m_addInfo(std::move(addInfo)) {}
+    , m_addInfo(std::move(addInfo))
+{}
 
-void ListMemo::load() {
+void ListMemo::load()
+{
     const QString name = QFileInfo(m_path).fileName();
     QString reason;
     const std::optional<QByteArray> bytes = TextFile::readBytes(m_path, &reason);
@@ -33,12 +35,14 @@ void ListMemo::load() {
     m_memo->document()->setModified(false);
 }
 
-void ListMemo::unlock() {
+void ListMemo::unlock()
+{
     m_memo->setReadOnly(false);
     m_addInfo(m_texts.unlocked);
 }
 
-void ListMemo::lockAndSave() {
+void ListMemo::lockAndSave()
+{
     m_memo->setReadOnly(true);
     if (m_memo->document()->isModified()) {
         QString text = m_memo->toPlainText();

@@ -7,19 +7,22 @@
 
 namespace MemoLines {
 
-int count(const QPlainTextEdit* memo) {
+int count(const QPlainTextEdit* memo)
+{
     const QTextDocument* doc = memo->document();
     const int blocks = doc->blockCount();
     return doc->lastBlock().text().isEmpty() ? blocks - 1 : blocks;
 }
 
-QString line(const QPlainTextEdit* memo, int index) {
+QString line(const QPlainTextEdit* memo, int index)
+{
     if (index < 0 || index >= count(memo))
         return QString();
     return memo->document()->findBlockByNumber(index).text();
 }
 
-QStringList lines(const QPlainTextEdit* memo) {
+QStringList lines(const QPlainTextEdit* memo)
+{
     QStringList out;
     const int n = count(memo);
     for (QTextBlock b = memo->document()->begin(); b.isValid() && out.size() < n; b = b.next())
@@ -27,7 +30,8 @@ QStringList lines(const QPlainTextEdit* memo) {
     return out;
 }
 
-void setLine(QPlainTextEdit* memo, int index, const QString& text) {
+void setLine(QPlainTextEdit* memo, int index, const QString& text)
+{
     if (index < 0 || index >= count(memo))
         return;
     QTextDocument* doc = memo->document();
@@ -38,13 +42,15 @@ void setLine(QPlainTextEdit* memo, int index, const QString& text) {
     doc->setModified(modified);
 }
 
-void setLines(QPlainTextEdit* memo, const QStringList& lines) {
+void setLines(QPlainTextEdit* memo, const QStringList& lines)
+{
     const bool modified = memo->document()->isModified();
     memo->setPlainText(lines.join(u'\n'));
     memo->document()->setModified(modified);
 }
 
-int caretLine(const QPlainTextEdit* memo) {
+int caretLine(const QPlainTextEdit* memo)
+{
     return memo->textCursor().blockNumber();
 }
 

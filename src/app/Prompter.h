@@ -21,7 +21,8 @@ public:
 class WidgetPrompter : public Prompter {
 public:
     explicit WidgetPrompter(QWidget* parent = nullptr)
-        : m_parent(parent) {}
+        : m_parent(parent)
+    {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& caption, const QString& text, Icon icon) override;
     bool question(const QString& caption, const QString& text) override;

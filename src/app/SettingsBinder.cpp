@@ -13,12 +13,14 @@ namespace {
 constexpr char kUndoText[] = "textOnEnter";
 
 // The value a spin field holds as the operator sees it: its text, 0 when it is empty or no number.
-int spinValue(const QSpinBox* spin) {
+int spinValue(const QSpinBox* spin)
+{
     return TextSplit::toInt(spin->cleanText()).value_or(0);
 }
 
 // An editable combo box whose text was typed over has no item chosen.
-int comboIndex(const QComboBox* combo) {
+int comboIndex(const QComboBox* combo)
+{
     const int index = combo->currentIndex();
     if (index >= 0 && combo->isEditable() && combo->currentText() != combo->itemText(index))
         return -1;
@@ -26,7 +28,8 @@ int comboIndex(const QComboBox* combo) {
 }
 } // namespace
 
-std::optional<std::pair<QString, QString>> SettingsBinder::binding(const QWidget* control) {
+std::optional<std::pair<QString, QString>> SettingsBinder::binding(const QWidget* control)
+{
     const QString hint = control->property("hint").toString();
     const QString section = TextSplit::leftPart(hint, u',');
     const QString key = TextSplit::rightPart(hint, u',');
@@ -35,7 +38,8 @@ std::optional<std::pair<QString, QString>> SettingsBinder::binding(const QWidget
     return std::make_pair(section, key);
 }
 
-void SettingsBinder::loadContainer(QWidget* container) const {
+void SettingsBinder::loadContainer(QWidget* container) const
+{
     for (QObject* child : container->children()) {
         auto* control = qobject_cast<QWidget*>(child);
         if (!control)
@@ -59,7 +63,8 @@ void SettingsBinder::loadContainer(QWidget* container) const {
     }
 }
 
-void SettingsBinder::spinEditExit(QSpinBox* spin) const {
+void SettingsBinder::spinEditExit(QSpinBox* spin) const
+{
     const int value = spinValue(spin);
     if (value == 0) {
         spin->setValue(1);
@@ -70,19 +75,22 @@ void SettingsBinder::spinEditExit(QSpinBox* spin) const {
         m_store.write(bound->first, bound->second, QString::number(value));
 }
 
-void SettingsBinder::checkBoxClick(QCheckBox* box) const {
+void SettingsBinder::checkBoxClick(QCheckBox* box) const
+{
     if (const auto bound = binding(box))
         m_store.write(bound->first, bound->second, box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void SettingsBinder::editExit(QLineEdit* edit) const {
+void SettingsBinder::editExit(QLineEdit* edit) const
+{
     if (edit->text().isEmpty())
         edit->setText(edit->property(kUndoText).toString());
     if (const auto bound = binding(edit))
         m_store.write(bound->first, bound->second, edit->text());
 }
 
-void SettingsBinder::comboBoxExit(QComboBox* combo) const {
+void SettingsBinder::comboBoxExit(QComboBox* combo) const
+{
     const int index = comboIndex(combo);
     if (index < 0) {
         combo->setCurrentIndex(0);
@@ -93,6 +101,7 @@ void SettingsBinder::comboBoxExit(QComboBox* combo) const {
         m_store.write(bound->first, bound->second, QString::number(index));
 }
 
-void SettingsBinder::rememberText(QLineEdit* edit) {
+void SettingsBinder::rememberText(QLineEdit* edit)
+{
     edit->setProperty(kUndoText, edit->text());
 }

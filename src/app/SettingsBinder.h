@@ -17,7 +17,8 @@ class SettingsStore;
 class SettingsBinder {
 public:
     explicit SettingsBinder(SettingsStore& store)
-        : m_store(store) {}
+        : m_store(store)
+    {}
 
     // Section and key of a bound control; nullopt for a control that binds nothing.
     static std::optional<std::pair<QString, QString>> binding(const QWidget* control);

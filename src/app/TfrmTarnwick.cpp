@@ -35,7 +35,8 @@ const QString kMailRule = QStringLiteral("填写\"收件人邮箱\"后，才能�
 
 TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
     : QMainWindow(parent)
-    , m_context(context) {
+    , m_context(context)
+{
     setObjectName(QStringLiteral("frmTarnwick"));
     setWindowTitle(caption());
     resize(807, 591);
@@ -75,12 +76,14 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
     m_ui.bbPing->setFocus();
 }
 
-TfrmTarnwick::~TfrmTarnwick() {
+TfrmTarnwick::~TfrmTarnwick()
+{
     FormDestroy();
 }
 
 // Start-up, in the order the monitor has always followed: settings, password, lists, state, entries.
-void TfrmTarnwick::FormCreate() {
+void TfrmTarnwick::FormCreate()
+{
     loadBoundSettings();
     for (QWidget* button : {static_cast<QWidget*>(m_ui.SpeedButton1), static_cast<QWidget*>(m_ui.SpeedButton2),
                             static_cast<QWidget*>(m_ui.SpeedButton3), static_cast<QWidget*>(m_ui.SpeedButton4)})
@@ -96,7 +99,8 @@ void TfrmTarnwick::FormCreate() {
     applyStartupAddressEntries();
 }
 
-void TfrmTarnwick::loadBoundSettings() {
+void TfrmTarnwick::loadBoundSettings()
+{
     QWidget* containers[] = {m_ui.TabSheet1,  m_ui.TabSheet2,  m_ui.TabSheet3, m_ui.TabSheet4, m_ui.GroupBox5,
                              m_ui.GroupBox6,  m_ui.GroupBox7,  m_ui.GroupBox8, m_ui.GroupBox3, m_ui.GroupBox10,
                              m_ui.GroupBox11, m_ui.GroupBox12, m_ui.GroupBox14};
@@ -104,7 +108,8 @@ void TfrmTarnwick::loadBoundSettings() {
         guarded([&] { m_binder->loadContainer(container); });
 }
 
-void TfrmTarnwick::applyStartupAddressEntries() {
+void TfrmTarnwick::applyStartupAddressEntries()
+{
     QStringList lines = MemoLines::lines(m_ui.mLine);
     const QString defaultSound = m_settings->read(QStringLiteral("SndPara"), QStringLiteral("DefSD"));
     for (QString& line : lines) {
@@ -117,7 +122,8 @@ void TfrmTarnwick::applyStartupAddressEntries() {
     MemoLines::setLines(m_ui.mLine, lines);
 }
 
-void TfrmTarnwick::FormDestroy() {
+void TfrmTarnwick::FormDestroy()
+{
     if (m_destroyed)
         return;
     m_destroyed = true;
@@ -126,7 +132,8 @@ void TfrmTarnwick::FormDestroy() {
     });
 }
 
-void TfrmTarnwick::requestTermination() {
+void TfrmTarnwick::requestTermination()
+{
     if (m_terminationRequested)
         return;
     m_terminationRequested = true;
@@ -134,7 +141,8 @@ void TfrmTarnwick::requestTermination() {
     QCoreApplication::quit();
 }
 
-void TfrmTarnwick::closeEvent(QCloseEvent* event) {
+void TfrmTarnwick::closeEvent(QCloseEvent* event)
+{
     // Closing never ends the monitor; without a notification area to come back from, the window is
     // minimised instead of hidden so that the operator can still reach it.
     event->ignore();
@@ -143,11 +151,13 @@ void TfrmTarnwick::closeEvent(QCloseEvent* event) {
     showMinimized();
 }
 
-void TfrmTarnwick::AddInfo(const QString& text) {
+void TfrmTarnwick::AddInfo(const QString& text)
+{
     m_pane.addInfo(text);
 }
 
-void TfrmTarnwick::scrollPaneToEnd() {
+void TfrmTarnwick::scrollPaneToEnd()
+{
     if (m_scrollPending)
         return;
     m_scrollPending = true;
@@ -157,7 +167,8 @@ void TfrmTarnwick::scrollPaneToEnd() {
     });
 }
 
-void TfrmTarnwick::guarded(const std::function<void()>& handler) {
+void TfrmTarnwick::guarded(const std::function<void()>& handler)
+{
     try {
         handler();
     } catch (const AppError& e) {
@@ -167,17 +178,20 @@ void TfrmTarnwick::guarded(const std::function<void()>& handler) {
     }
 }
 
-void TfrmTarnwick::showError(const QString& text) {
+void TfrmTarnwick::showError(const QString& text)
+{
     m_context.prompter->message(QStringLiteral("错误"), text, Prompter::Icon::Error);
 }
 
 // ---- bound settings
 
-void TfrmTarnwick::SpinEditExit(QSpinBox* spin) {
+void TfrmTarnwick::SpinEditExit(QSpinBox* spin)
+{
     guarded([&] { m_binder->spinEditExit(spin); });
 }
 
-void TfrmTarnwick::CheckBoxClick(QCheckBox* box) {
+void TfrmTarnwick::CheckBoxClick(QCheckBox* box)
+{
     guarded([&] { m_binder->checkBoxClick(box); });
     if (m_ui.cbEmail->isChecked() && TextSplit::trimmed(m_ui.edtRec->text()).isEmpty()) {
         AddInfo(kMailRule);
@@ -185,15 +199,18 @@ void TfrmTarnwick::CheckBoxClick(QCheckBox* box) {
     }
 }
 
-void TfrmTarnwick::editExit(QLineEdit* edit) {
+void TfrmTarnwick::editExit(QLineEdit* edit)
+{
     guarded([&] { m_binder->editExit(edit); });
 }
 
-void TfrmTarnwick::ComboBoxExit(QComboBox* combo) {
+void TfrmTarnwick::ComboBoxExit(QComboBox* combo)
+{
     guarded([&] { m_binder->comboBoxExit(combo); });
 }
 
-void TfrmTarnwick::edtSendPswExit() {
+void TfrmTarnwick::edtSendPswExit()
+{
     QLineEdit* field = m_ui.edtSendPsw;
     const auto bound = SettingsBinder::binding(field);
     if (!bound || !field->isModified())
@@ -205,78 +222,93 @@ void TfrmTarnwick::edtSendPswExit() {
     });
 }
 
-void TfrmTarnwick::CheckBox3Click() {
+void TfrmTarnwick::CheckBox3Click()
+{
     CheckBoxClick(m_ui.CheckBox3);
 }
 
-void TfrmTarnwick::cbTelClick() {
+void TfrmTarnwick::cbTelClick()
+{
     CheckBoxClick(m_ui.cbTel);
 }
 
-void TfrmTarnwick::CheckBox4Click() {
+void TfrmTarnwick::CheckBox4Click()
+{
     // The default-sound choice is written by the sound page, which stores the selected address.
 }
 
 // ---- lists
 
-void TfrmTarnwick::mLineDblClick() {
+void TfrmTarnwick::mLineDblClick()
+{
     m_lineList->unlock();
 }
 
-void TfrmTarnwick::mLineExit() {
+void TfrmTarnwick::mLineExit()
+{
     guarded([this] { m_lineList->lockAndSave(); });
 }
 
-void TfrmTarnwick::ToolButton1Click() {
+void TfrmTarnwick::ToolButton1Click()
+{
     const int n = MemoLines::count(m_ui.mLine);
     for (int i = 0; i < n; ++i)
         MemoLines::setLine(m_ui.mLine, i,
                            AddressLine::withSuffix(MemoLines::line(m_ui.mLine, i), AddressLine::resetSuffix()));
 }
 
-void TfrmTarnwick::mRecIpDblClick() {
+void TfrmTarnwick::mRecIpDblClick()
+{
     m_recIpList->unlock();
 }
 
-void TfrmTarnwick::mRecIpExit() {
+void TfrmTarnwick::mRecIpExit()
+{
     guarded([this] { m_recIpList->lockAndSave(); });
 }
 
-void TfrmTarnwick::mPhoneDblClick() {
+void TfrmTarnwick::mPhoneDblClick()
+{
     m_phoneList->unlock();
 }
 
-void TfrmTarnwick::mPhoneExit() {
+void TfrmTarnwick::mPhoneExit()
+{
     guarded([this] { m_phoneList->lockAndSave(); });
 }
 
 // ---- information pane
 
-QString TfrmTarnwick::caretLineText() const {
+QString TfrmTarnwick::caretLineText() const
+{
     return MemoLines::line(m_ui.mLine, MemoLines::caretLine(m_ui.mLine));
 }
 
-void TfrmTarnwick::tbSaveClearClick() {
+void TfrmTarnwick::tbSaveClearClick()
+{
     guarded(
         [this] { PaneFiles::saveAndClear(m_pane, m_context.dataDir, caretLineText(), QDateTime::currentDateTime()); });
 }
 
 // ---- the play and record buttons' two states
 
-void TfrmTarnwick::setSoundButtonIdle(QWidget* button, bool idle) {
+void TfrmTarnwick::setSoundButtonIdle(QWidget* button, bool idle)
+{
     auto* tool = qobject_cast<QToolButton*>(button);
     button->setProperty("tag", idle ? 1 : 0);
     if (tool)
         tool->setIcon(style()->standardIcon(idle ? QStyle::SP_MediaPlay : QStyle::SP_MediaStop));
 }
 
-void TfrmTarnwick::SpeedButtonClick(QWidget* button) {
+void TfrmTarnwick::SpeedButtonClick(QWidget* button)
+{
     setSoundButtonIdle(button, button->property("tag").toInt() != 1);
 }
 
 // ---- wiring
 
-void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handler) {
+void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handler)
+{
     control->installEventFilter(this);
     m_exitHandlers.insert(control, handler);
     // Spin fields and combo boxes edit in an inner line edit that may hold the focus itself.
@@ -286,12 +318,14 @@ void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handle
     }
 }
 
-void TfrmTarnwick::watchDoubleClick(QWidget* control, std::function<void()> handler) {
+void TfrmTarnwick::watchDoubleClick(QWidget* control, std::function<void()> handler)
+{
     control->installEventFilter(this);
     m_doubleClickHandlers.insert(control, std::move(handler));
 }
 
-bool TfrmTarnwick::eventFilter(QObject* watched, QEvent* event) {
+bool TfrmTarnwick::eventFilter(QObject* watched, QEvent* event)
+{
     if (event->type() == QEvent::FocusIn) {
         if (auto* edit = qobject_cast<QLineEdit*>(watched))
             SettingsBinder::rememberText(edit);
@@ -315,7 +349,8 @@ bool TfrmTarnwick::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TfrmTarnwick::connectHandlers() {
+void TfrmTarnwick::connectHandlers()
+{
     for (QWidget* control : m_ui.central->findChildren<QWidget*>()) {
         if (!SettingsBinder::binding(control))
             continue;

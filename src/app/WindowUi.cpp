@@ -29,24 +29,28 @@ namespace {
 constexpr int kRow = 24;
 
 template <class T>
-T* place(QWidget* parent, const char* name, int x, int y, int w, int h) {
+T* place(QWidget* parent, const char* name, int x, int y, int w, int h)
+{
     auto* widget = new T(parent);
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(x, y, w, h);
     return widget;
 }
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w) {
+QLabel* label(QWidget* parent, const QString& text, int x, int y, int w)
+{
     auto* l = new QLabel(text, parent);
     l->setGeometry(x, y, w, 22);
     return l;
 }
 
-void bind(QWidget* control, const char* hint) {
+void bind(QWidget* control, const char* hint)
+{
     control->setProperty("hint", QString::fromLatin1(hint));
 }
 
-QSpinBox* spin(QWidget* parent, const char* name, const char* hint, int value, int x, int y, int w) {
+QSpinBox* spin(QWidget* parent, const char* name, const char* hint, int value, int x, int y, int w)
+{
     auto* s = place<QSpinBox>(parent, name, x, y, w, 22);
     // No range of its own: the save rule is the only bound.
     s->setRange(INT_MIN, INT_MAX);
@@ -56,7 +60,8 @@ QSpinBox* spin(QWidget* parent, const char* name, const char* hint, int value, i
 }
 
 QCheckBox* check(QWidget* parent, const char* name, const QString& caption, const char* hint, bool checked, int x,
-                 int y, int w) {
+                 int y, int w)
+{
     auto* c = place<QCheckBox>(parent, name, x, y, w, 22);
     c->setText(caption);
     c->setChecked(checked);
@@ -65,7 +70,8 @@ QCheckBox* check(QWidget* parent, const char* name, const QString& caption, cons
     return c;
 }
 
-QLineEdit* edit(QWidget* parent, const char* name, const char* hint, const QString& text, int x, int y, int w) {
+QLineEdit* edit(QWidget* parent, const char* name, const char* hint, const QString& text, int x, int y, int w)
+{
     auto* e = place<QLineEdit>(parent, name, x, y, w, 22);
     e->setText(text);
     if (hint)
@@ -73,7 +79,8 @@ QLineEdit* edit(QWidget* parent, const char* name, const char* hint, const QStri
     return e;
 }
 
-QComboBox* combo(QWidget* parent, const char* name, const char* hint, const QStringList& items, int x, int y, int w) {
+QComboBox* combo(QWidget* parent, const char* name, const char* hint, const QStringList& items, int x, int y, int w)
+{
     auto* c = place<QComboBox>(parent, name, x, y, w, 22);
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
@@ -83,13 +90,15 @@ QComboBox* combo(QWidget* parent, const char* name, const char* hint, const QStr
     return c;
 }
 
-QGroupBox* group(QWidget* parent, const char* name, const QString& caption, int x, int y, int w, int h) {
+QGroupBox* group(QWidget* parent, const char* name, const QString& caption, int x, int y, int w, int h)
+{
     auto* g = place<QGroupBox>(parent, name, x, y, w, h);
     g->setTitle(caption);
     return g;
 }
 
-QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon) {
+QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, QStyle::StandardPixmap icon)
+{
     auto* b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setToolTip(hint);
@@ -99,7 +108,8 @@ QToolButton* toolButton(QWidget* parent, const char* name, const QString& hint, 
     return b;
 }
 
-QPlainTextEdit* listMemo(QWidget* parent, const char* name, const QString& tooltip) {
+QPlainTextEdit* listMemo(QWidget* parent, const char* name, const QString& tooltip)
+{
     auto* m = new QPlainTextEdit(parent);
     m->setObjectName(QLatin1String(name));
     m->setToolTip(tooltip);
@@ -111,7 +121,8 @@ QPlainTextEdit* listMemo(QWidget* parent, const char* name, const QString& toolt
 }
 
 // A group box holding a list memo with its tool bar above it.
-QWidget* toolRow(QWidget* parent, std::initializer_list<QWidget*> widgets) {
+QWidget* toolRow(QWidget* parent, std::initializer_list<QWidget*> widgets)
+{
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -124,7 +135,8 @@ QWidget* toolRow(QWidget* parent, std::initializer_list<QWidget*> widgets) {
     return row;
 }
 
-void buildPingPage(WindowUi& ui) {
+void buildPingPage(WindowUi& ui)
+{
     QWidget* p = ui.TabSheet1;
     label(p, QStringLiteral("间隔"), 8, 4, 30);
     label(p, QStringLiteral("分钟Ping"), 100, 4, 56);
@@ -170,7 +182,8 @@ void buildPingPage(WindowUi& ui) {
     ui.lMin->setFont(digits);
 }
 
-void buildSoundPage(WindowUi& ui) {
+void buildSoundPage(WindowUi& ui)
+{
     QWidget* p = ui.TabSheet2;
     p->setProperty("hint", QStringLiteral("Break,Bad,Slow"));
     ui.Panel2 = place<QWidget>(p, "Panel2", 0, 0, 470, 106);
@@ -213,7 +226,8 @@ void buildSoundPage(WindowUi& ui) {
         76, 96);
 }
 
-void buildPhonePage(WindowUi& ui) {
+void buildPhonePage(WindowUi& ui)
+{
     QWidget* p = ui.TabSheet3;
     ui.GroupBox13 = group(p, "GroupBox13", QStringLiteral("报警电话列表"), 2, 0, 200, 114);
     auto* layout = new QVBoxLayout(ui.GroupBox13);
@@ -257,7 +271,8 @@ void buildPhonePage(WindowUi& ui) {
     ui.BitBtn5->setText(QStringLiteral("选择设备"));
 }
 
-void buildMailPage(WindowUi& ui) {
+void buildMailPage(WindowUi& ui)
+{
     QWidget* p = ui.TabSheet4;
     ui.GroupBox7 = group(p, "GroupBox7", QStringLiteral("收件人设置"), 2, 0, 300, 114);
     label(ui.GroupBox7, QStringLiteral("收件人邮箱："), 6, 20, 80);
@@ -279,7 +294,8 @@ void buildMailPage(WindowUi& ui) {
     ui.edtSendSrvPort = edit(g, "edtSendSrvPort", "EmailPara,SendPort", QStringLiteral("25"), 344, 74, 60);
 }
 
-void buildNetworkPage(WindowUi& ui) {
+void buildNetworkPage(WindowUi& ui)
+{
     QWidget* p = ui.TabSheet5;
     ui.GroupBox10 = group(p, "GroupBox10", QStringLiteral("接收方式"), 2, 0, 196, 114);
     ui.cbUseMess = check(ui.GroupBox10, "cbUseMess", QStringLiteral("使用信使服务接收报警信息"), "NetPara,UseMess",
@@ -318,7 +334,8 @@ void buildNetworkPage(WindowUi& ui) {
     ui.netAlarmSD = edit(g, "netAlarmSD", "NetPara,AlarmSd", QString(), 216, 18 + 2 * kRow, 170);
 }
 
-void buildAddressList(WindowUi& ui, QWidget* parent) {
+void buildAddressList(WindowUi& ui, QWidget* parent)
+{
     ui.GroupBox2 = new QGroupBox(QStringLiteral("IP地址表"), parent);
     ui.GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     ui.GroupBox2->setMinimumWidth(120);
@@ -361,7 +378,8 @@ void buildAddressList(WindowUi& ui, QWidget* parent) {
     ui.MenuItem3 = action("MenuItem3", QStringLiteral("生成当年报警情况明细"));
 }
 
-QListView* paneView(QWidget* parent, const char* name) {
+QListView* paneView(QWidget* parent, const char* name)
+{
     auto* v = new QListView(parent);
     v->setObjectName(QLatin1String(name));
     // Uniform rows keep a pane of a million lines quick to scroll.
@@ -376,7 +394,8 @@ QListView* paneView(QWidget* parent, const char* name) {
     return v;
 }
 
-void buildInfoPane(WindowUi& ui, QWidget* parent) {
+void buildInfoPane(WindowUi& ui, QWidget* parent)
+{
     ui.GroupBox4 = new QGroupBox(QStringLiteral("提示信息"), parent);
     ui.GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
     auto* layout = new QVBoxLayout(ui.GroupBox4);
@@ -399,7 +418,8 @@ void buildInfoPane(WindowUi& ui, QWidget* parent) {
 
 } // namespace
 
-WindowUi buildWindowUi(QWidget* window) {
+WindowUi buildWindowUi(QWidget* window)
+{
     WindowUi ui;
     ui.central = new QWidget(window);
     auto* outer = new QVBoxLayout(ui.central);

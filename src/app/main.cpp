@@ -11,7 +11,8 @@
 
 namespace {
 
-bool hasDisplay() {
+bool hasDisplay()
+{
 #if defined(Q_OS_LINUX)
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 #else
@@ -19,7 +20,8 @@ bool hasDisplay() {
 #endif
 }
 
-void printLine(const QString& line) {
+void printLine(const QString& line)
+{
     std::fputs(line.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -27,7 +29,8 @@ void printLine(const QString& line) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

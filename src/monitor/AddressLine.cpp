@@ -4,29 +4,35 @@
 
 namespace AddressLine {
 
-QString host(const QString& line) {
+QString host(const QString& line)
+{
     return TextSplit::leftPart(TextSplit::trimmed(line), u':');
 }
 
-QString entryKey(const QString& line) {
+QString entryKey(const QString& line)
+{
     return TextSplit::leftPart(line, u'=');
 }
 
-std::optional<int> storedQuality(const QString& line) {
+std::optional<int> storedQuality(const QString& line)
+{
     const QString suffix = TextSplit::rightPart(TextSplit::trimmed(line), u'=');
     return TextSplit::toInt(TextSplit::leftPart(suffix, u'%'));
 }
 
-int storedRtt(const QString& line) {
+int storedRtt(const QString& line)
+{
     const QString suffix = TextSplit::rightPart(TextSplit::trimmed(line), u'=');
     return TextSplit::toInt(TextSplit::rightPart(suffix, u',')).value_or(0);
 }
 
-QString withSuffix(const QString& line, const QString& suffix) {
+QString withSuffix(const QString& line, const QString& suffix)
+{
     return entryKey(line) + u'=' + suffix;
 }
 
-QString cycleSuffix(int quality, int rtt) {
+QString cycleSuffix(int quality, int rtt)
+{
     return QStringLiteral("%1%,%2").arg(quality).arg(rtt);
 }
 

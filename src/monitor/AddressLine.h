@@ -28,10 +28,12 @@ int storedRtt(const QString& line);
 QString withSuffix(const QString& line, const QString& suffix);
 
 // Suffixes the monitor writes: at start-up, by the reset command, and by a ping cycle.
-inline QString startupSuffix() {
+inline QString startupSuffix()
+{
     return QStringLiteral("100%");
 }
-inline QString resetSuffix() {
+inline QString resetSuffix()
+{
     return QStringLiteral("100%,0");
 }
 QString cycleSuffix(int quality, int rtt);

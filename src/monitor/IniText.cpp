@@ -4,33 +4,39 @@
 
 namespace {
 
-QByteArray trimmedBytes(const QByteArray& line) {
+QByteArray trimmedBytes(const QByteArray& line)
+{
     return line.trimmed();
 }
 
-bool isSectionHeader(const QByteArray& trimmed) {
+bool isSectionHeader(const QByteArray& trimmed)
+{
     return trimmed.startsWith('[');
 }
 
-QString sectionName(const QByteArray& trimmed) {
+QString sectionName(const QByteArray& trimmed)
+{
     qsizetype end = trimmed.indexOf(']');
     if (end < 0)
         end = trimmed.size();
     return CodePage::fromGbk(trimmed.mid(1, end - 1).trimmed());
 }
 
-QString unquoted(QString value) {
+QString unquoted(QString value)
+{
     if (value.size() >= 2 && value.front() == value.back() && (value.front() == u'"' || value.front() == u'\''))
         return value.mid(1, value.size() - 2);
     return value;
 }
 
-bool sameName(const QString& a, const QString& b) {
+bool sameName(const QString& a, const QString& b)
+{
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 // A value is one line of the file: line breaks inside it would create keys of their own.
-QString oneLine(QString value) {
+QString oneLine(QString value)
+{
     value.replace(u'\r', u' ');
     value.replace(u'\n', u' ');
     return value;
@@ -39,9 +45,11 @@ QString oneLine(QString value) {
 } // namespace
 
 IniText::IniText(const QByteArray& content)
-    : m_lines(CodePage::splitLines(content)) {}
+    : m_lines(CodePage::splitLines(content))
+{}
 
-std::optional<qsizetype> IniText::findSection(const QString& section) const {
+std::optional<qsizetype> IniText::findSection(const QString& section) const
+{
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const QByteArray t = trimmedBytes(m_lines[i]);
         if (isSectionHeader(t) && sameName(sectionName(t), section))
@@ -50,14 +58,16 @@ std::optional<qsizetype> IniText::findSection(const QString& section) const {
     return std::nullopt;
 }
 
-qsizetype IniText::endOfSection(qsizetype sectionLine) const {
+qsizetype IniText::endOfSection(qsizetype sectionLine) const
+{
     qsizetype i = sectionLine + 1;
     while (i < m_lines.size() && !isSectionHeader(trimmedBytes(m_lines[i])))
         ++i;
     return i;
 }
 
-std::optional<IniText::Entry> IniText::findKey(qsizetype sectionLine, const QString& key) const {
+std::optional<IniText::Entry> IniText::findKey(qsizetype sectionLine, const QString& key) const
+{
     const qsizetype end = endOfSection(sectionLine);
     for (qsizetype i = sectionLine + 1; i < end; ++i) {
         const QByteArray t = trimmedBytes(m_lines[i]);
@@ -73,7 +83,8 @@ std::optional<IniText::Entry> IniText::findKey(qsizetype sectionLine, const QStr
     return std::nullopt;
 }
 
-std::optional<QString> IniText::value(const QString& section, const QString& key) const {
+std::optional<QString> IniText::value(const QString& section, const QString& key) const
+{
     const std::optional<qsizetype> at = findSection(section);
     if (!at)
         return std::nullopt;
@@ -83,7 +94,8 @@ std::optional<QString> IniText::value(const QString& section, const QString& key
     return entry->value;
 }
 
-void IniText::setValue(const QString& section, const QString& key, const QString& value) {
+void IniText::setValue(const QString& section, const QString& key, const QString& value)
+{
     const QByteArray valueBytes = CodePage::toGbk(oneLine(value));
     const std::optional<qsizetype> at = findSection(section);
     if (!at) {
@@ -104,6 +116,7 @@ void IniText::setValue(const QString& section, const QString& key, const QString
     m_lines.insert(insertAt, CodePage::toGbk(key) + '=' + valueBytes);
 }
 
-QByteArray IniText::content() const {
+QByteArray IniText::content() const
+{
     return CodePage::joinCrLf(m_lines);
 }

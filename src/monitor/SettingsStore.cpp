@@ -7,9 +7,11 @@
 #include <QFileInfo>
 
 SettingsStore::SettingsStore(QString path)
-    : m_path(std::move(path)) {}
+    : m_path(std::move(path))
+{}
 
-QString SettingsStore::read(const QString& section, const QString& key, const QString& defaultValue) const {
+QString SettingsStore::read(const QString& section, const QString& key, const QString& defaultValue) const
+{
     const std::optional<QByteArray> content = TextFile::readBytes(m_path);
     if (!content)
         return defaultValue.left(kMaxValueLength);
@@ -17,7 +19,8 @@ QString SettingsStore::read(const QString& section, const QString& key, const QS
     return value.value_or(defaultValue).left(kMaxValueLength);
 }
 
-void SettingsStore::write(const QString& section, const QString& key, const QString& value) {
+void SettingsStore::write(const QString& section, const QString& key, const QString& value)
+{
     const std::optional<QByteArray> content = TextFile::readBytes(m_path);
     // A file that exists but cannot be read must not be replaced by one holding this key alone.
     if (!content && QFileInfo::exists(m_path))

@@ -11,8 +11,7 @@ public:
     explicit AppError(const QString& text)
         : std::runtime_error(text.toStdString())
         , m_text(text)
-    {
-    }
+    {}
     const QString& text() const { return m_text; }
 
 private:
@@ -27,5 +26,8 @@ inline QString cannotCreate(const QString& path, const QString& reason)
     return QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason);
 }
 // "Unable to write to %s": the settings file could not be written.
-inline QString unableToWrite(const QString& path) { return QStringLiteral("Unable to write to %1").arg(path); }
+inline QString unableToWrite(const QString& path)
+{
+    return QStringLiteral("Unable to write to %1").arg(path);
+}
 } // namespace FileErrors

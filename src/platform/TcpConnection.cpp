@@ -23,11 +23,13 @@ namespace {
 
 using Clock = TcpConnection::Clock;
 
-QString systemReason(int error) {
+QString systemReason(int error)
+{
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-int millisecondsUntil(Clock::time_point deadline) {
+int millisecondsUntil(Clock::time_point deadline)
+{
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0)
         return 0;
@@ -35,7 +37,8 @@ int millisecondsUntil(Clock::time_point deadline) {
 }
 
 // Waits for the socket to become readable or writable; false when the deadline passed first.
-bool waitFor(int socket, short events, Clock::time_point deadline) {
+bool waitFor(int socket, short events, Clock::time_point deadline)
+{
     for (;;) {
         pollfd entry{socket, events, 0};
         const int ready = ::poll(&entry, 1, millisecondsUntil(deadline));
@@ -58,7 +61,8 @@ struct Lookup {
     std::vector<in_addr> addresses;
 };
 
-std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, std::chrono::milliseconds limit) {
+std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, std::chrono::milliseconds limit)
+{
     const QByteArray name = host.toUtf8();
     in_addr dotted{};
     if (::inet_pton(AF_INET, name.constData(), &dotted) == 1)
@@ -96,7 +100,8 @@ std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, st
 }
 
 // Connects a non-blocking socket to one address; returns the socket, or -1 with the errno value.
-int connectTo(in_addr address, int port, Clock::time_point deadline, int& error) {
+int connectTo(in_addr address, int port, Clock::time_point deadline, int& error)
+{
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (socket < 0) {
         error = errno;
@@ -127,15 +132,18 @@ int connectTo(in_addr address, int port, Clock::time_point deadline, int& error)
 
 } // namespace
 
-TcpConnection::~TcpConnection() {
+TcpConnection::~TcpConnection()
+{
     close();
 }
 
-QString TcpConnection::secondsText(std::chrono::milliseconds limit) {
+QString TcpConnection::secondsText(std::chrono::milliseconds limit)
+{
     return QStringLiteral("%1 s").arg(QString::number(double(limit.count()) / 1000.0));
 }
 
-void TcpConnection::open(const QString& host, int port, Clock::time_point deadline) {
+void TcpConnection::open(const QString& host, int port, Clock::time_point deadline)
+{
     close();
     const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (host.trimmed().isEmpty())
@@ -157,7 +165,8 @@ void TcpConnection::open(const QString& host, int port, Clock::time_point deadli
     throw AppError(QStringLiteral("Cannot connect to %1: %2").arg(where, systemReason(error)));
 }
 
-void TcpConnection::writeAll(QByteArrayView data, std::chrono::milliseconds stallLimit) {
+void TcpConnection::writeAll(QByteArrayView data, std::chrono::milliseconds stallLimit)
+{
     if (m_socket < 0)
         throw AppError(QStringLiteral("Not connected"));
     qsizetype sent = 0;
@@ -177,12 +186,14 @@ void TcpConnection::writeAll(QByteArrayView data, std::chrono::milliseconds stal
     }
 }
 
-void TcpConnection::writeWithoutWaiting(QByteArrayView data) noexcept {
+void TcpConnection::writeWithoutWaiting(QByteArrayView data) noexcept
+{
     if (m_socket >= 0)
         (void)::send(m_socket, data.data(), size_t(data.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
 }
 
-TcpConnection::ReadStatus TcpConnection::readSome(QByteArray& buffer, Clock::time_point deadline) {
+TcpConnection::ReadStatus TcpConnection::readSome(QByteArray& buffer, Clock::time_point deadline)
+{
     if (m_socket < 0)
         return ReadStatus::Closed;
     char chunk[16384];
@@ -205,7 +216,8 @@ TcpConnection::ReadStatus TcpConnection::readSome(QByteArray& buffer, Clock::tim
     }
 }
 
-void TcpConnection::close() noexcept {
+void TcpConnection::close() noexcept
+{
     if (m_socket >= 0)
         ::close(m_socket);
     m_socket = -1;

@@ -11,14 +11,16 @@
 namespace {
 int g_pipe[2] = {-1, -1};
 
-extern "C" void onTerminationSignal(int signal) {
+extern "C" void onTerminationSignal(int signal)
+{
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
 }
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent)
-    : QObject(parent) {
+    : QObject(parent)
+{
     if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
         return;
     ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
@@ -36,7 +38,8 @@ TerminationSignals::TerminationSignals(QObject* parent)
         ::sigaction(sig, &action, nullptr);
 }
 
-TerminationSignals::~TerminationSignals() {
+TerminationSignals::~TerminationSignals()
+{
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
@@ -47,7 +50,8 @@ TerminationSignals::~TerminationSignals() {
 
 // On Windows the end of the session reaches the application through Qt's session management.
 TerminationSignals::TerminationSignals(QObject* parent)
-    : QObject(parent) {}
+    : QObject(parent)
+{}
 
 TerminationSignals::~TerminationSignals() = default;
 

@@ -43,6 +43,9 @@ QStringList readLines(const QString& path)
     return CodePage::linesFromGbk(*bytes);
 }
 
-void writeLines(const QString& path, const QStringList& lines) { writeBytes(path, CodePage::linesToGbk(lines)); }
+void writeLines(const QString& path, const QStringList& lines)
+{
+    writeBytes(path, CodePage::linesToGbk(lines));
+}
 
 } // namespace TextFile

@@ -23,4 +23,7 @@ void InfoPane::addInfo(const QString& text)
     m_info.append(text);
 }
 
-void InfoPane::appendDirect(const QString& text) { m_info.append(text); }
+void InfoPane::appendDirect(const QString& text)
+{
+    m_info.append(text);
+}

@@ -4,8 +4,7 @@
 
 LineStore::LineStore(QObject* parent)
     : QAbstractListModel(parent)
-{
-}
+{}
 
 QByteArrayView LineStore::bytesOf(qsizetype index) const
 {
@@ -75,7 +74,10 @@ QByteArray LineStore::toGbkFile() const
     return out;
 }
 
-int LineStore::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(count()); }
+int LineStore::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(count());
+}
 
 QVariant LineStore::data(const QModelIndex& index, int role) const
 {

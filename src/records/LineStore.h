@@ -35,6 +35,6 @@ Q_SIGNALS:
 private:
     QByteArrayView bytesOf(qsizetype index) const;
 
-    QByteArray m_text;              // the lines one after the other, UTF-8, no separators
-    std::vector<qsizetype> m_ends;  // end offset of each line in m_text
+    QByteArray m_text;             // the lines one after the other, UTF-8, no separators
+    std::vector<qsizetype> m_ends; // end offset of each line in m_text
 };

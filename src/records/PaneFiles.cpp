@@ -30,7 +30,10 @@ QString reportFilePath(const QString& folder, const QString& caretLine, const QD
                                  QStringLiteral(".txt"));
 }
 
-void write(const QString& path, const LineStore& lines) { TextFile::writeBytes(path, lines.toGbkFile()); }
+void write(const QString& path, const LineStore& lines)
+{
+    TextFile::writeBytes(path, lines.toGbkFile());
+}
 
 QString saveAndClear(InfoPane& pane, const QString& folder, const QString& caretLine, const QDateTime& now)
 {

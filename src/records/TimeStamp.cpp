@@ -9,6 +9,9 @@ QString prefix(const QDateTime& now)
     return QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" -> ");
 }
 
-QString fileStamp(const QDateTime& now) { return QLocale::c().toString(now, QStringLiteral("yyyyMMddHHmmss")); }
+QString fileStamp(const QDateTime& now)
+{
+    return QLocale::c().toString(now, QStringLiteral("yyyyMMddHHmmss"));
+}
 
 } // namespace TimeStamp

@@ -14,13 +14,15 @@ const SubjectCharset kJis{"ISO-2022-JP", 'B', "ISO-2022-JP"};
 const SubjectCharset kKorean{"EUC-KR", 'B', "EUC-KR"};
 const SubjectCharset kLatin1{"ISO-8859-1", 'Q', "ISO-8859-1"};
 
-QByteArray encodeText(const QString& text, const SubjectCharset& charset) {
+QByteArray encodeText(const QString& text, const SubjectCharset& charset)
+{
     return EncodedWords::encode(SubjectCharsets::bytesOf(charset, text), charset);
 }
 
 } // namespace
 
-TEST(SubjectCharsets, EveryLanguageRowGivesItsCharsetAndMethod) {
+TEST(SubjectCharsets, EveryLanguageRowGivesItsCharsetAndMethod)
+{
     struct Row {
         QLocale::Language language;
         QLocale::Territory territory;
@@ -43,7 +45,8 @@ TEST(SubjectCharsets, EveryLanguageRowGivesItsCharsetAndMethod) {
     EXPECT_EQ(SubjectCharsets::codePage936(), kGb2312);
 }
 
-TEST(SubjectCharsets, EveryRowConvertsTextToItsOwnCodePage) {
+TEST(SubjectCharsets, EveryRowConvertsTextToItsOwnCodePage)
+{
     struct Row {
         SubjectCharset charset;
         QString text;
@@ -58,7 +61,8 @@ TEST(SubjectCharsets, EveryRowConvertsTextToItsOwnCodePage) {
         EXPECT_EQ(SubjectCharsets::bytesOf(row.charset, row.text).toHex(), row.hex) << row.charset.charset.data();
 }
 
-TEST(EncodedWords, EncodesExactlyTheWordsThatNeedIt) {
+TEST(EncodedWords, EncodesExactlyTheWordsThatNeedIt)
+{
     struct Case {
         SubjectCharset charset;
         QString text;
@@ -84,7 +88,8 @@ TEST(EncodedWords, EncodesExactlyTheWordsThatNeedIt) {
         EXPECT_EQ(encodeText(c.text, c.charset), c.expected) << c.text.toStdString();
 }
 
-TEST(EncodedWords, ALongRunIsCutIntoWordsOfAtMost75Characters) {
+TEST(EncodedWords, ALongRunIsCutIntoWordsOfAtMost75Characters)
+{
     // 120 GBK bytes: 45 bytes (60 base64 characters) fill a word of 11 + 60 + 2 = 73 characters.
     const QByteArray encoded = encodeText(QString("报警").repeated(30), kGb2312);
     EXPECT_EQ(encoded, QByteArray("=?GB2312?B?sai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+x?=\r\n\t"
@@ -102,7 +107,8 @@ TEST(EncodedWords, ALongRunIsCutIntoWordsOfAtMost75Characters) {
         EXPECT_LE(word.trimmed().size(), EncodedWords::kWordLimit);
 }
 
-TEST(EncodedWords, QDataEscapesControlHighAndSpecialBytes) {
+TEST(EncodedWords, QDataEscapesControlHighAndSpecialBytes)
+{
     EXPECT_EQ(EncodedWords::qData("a b"), QByteArray("a_b"));
     EXPECT_EQ(EncodedWords::qData("=?_"), QByteArray("=3D=3F=5F"));
     EXPECT_EQ(EncodedWords::qData(QByteArray("\x00\x1f\x7f\xff", 4)), QByteArray("=00=1F=7F=FF"));

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 // Readable output of a failed comparison of address lists.
-void PrintTo(const MailAddress& a, std::ostream* out) {
+void PrintTo(const MailAddress& a, std::ostream* out)
+{
     *out << "[" << a.name.toStdString() << "|" << a.address.toStdString() << "]";
 }
 
-TEST(MailAddressList, ReadsTheRecipientFieldAsTheOperatorTypesIt) {
+TEST(MailAddressList, ReadsTheRecipientFieldAsTheOperatorTypesIt)
+{
     struct Case {
         QString text;
         QList<MailAddress> expected;
@@ -36,7 +38,8 @@ TEST(MailAddressList, ReadsTheRecipientFieldAsTheOperatorTypesIt) {
         EXPECT_EQ(MailAddressList::parse(c.text), c.expected) << c.text.toStdString();
 }
 
-TEST(MailAddressList, UnbalancedQuotesAndBracketsNeverLoseTheTextSilently) {
+TEST(MailAddressList, UnbalancedQuotesAndBracketsNeverLoseTheTextSilently)
+{
     // An open quote swallows the separators after it: one piece, handed to the server as it is.
     EXPECT_EQ(MailAddressList::parse("\"a@example.com, b@example.com").size(), 1);
     EXPECT_EQ(MailAddressList::parse("(a@example.com, b@example.com").size(), 0);

@@ -2,6 +2,7 @@
 #include "MailTestPrinters.h"
 #include "ScriptedSmtpServer.h"
 #include "alarm/PasswordScrambler.h"
+#include "records/TimeStamp.h"
 
 #include <QTimeZone>
 
@@ -20,7 +21,8 @@ const QByteArray kGreeting = "220 mail.example.com ESMTP\r\n";
 const QByteArray kOk = "250 ok\r\n";
 const QString kStamp = QStringLiteral("2025-01-05 09:03:07 -> ");
 
-QDateTime fixedNow() {
+QDateTime fixedNow()
+{
     return QDateTime(QDate(2025, 1, 5), QTime(9, 3, 7), QTimeZone("Asia/Shanghai"));
 }
 
@@ -33,7 +35,8 @@ struct FakeWindow {
     int cursorEnds = 0;
     bool cursorWasOnWhileReading = false;
 
-    MailAlarm::Host host() {
+    MailAlarm::Host host()
+    {
         return {
             [this] { return settings; },
             [this] {
@@ -48,7 +51,8 @@ struct FakeWindow {
     }
 };
 
-MailSettings settingsFor(int port) {
+MailSettings settingsFor(int port)
+{
     MailSettings settings;
     settings.recipients = QStringLiteral("ops@example.com; Night Duty <n@example.com>");
     settings.sender = QStringLiteral("Alarm@Example.COM");
@@ -61,7 +65,8 @@ MailSettings settingsFor(int port) {
 
 // Sends one mail through the alarm and returns what it wrote into the pane.
 QStringList sendThrough(FakeWindow& window, const QString& subject = MailAlarm::kAlarmSubject,
-                        std::chrono::milliseconds limit = 5s) {
+                        std::chrono::milliseconds limit = 5s)
+{
     MailAlarm alarm(window.host());
     alarm.setGreetingName(QStringLiteral("tester"));
     alarm.setLocale(QLocale::c());
@@ -72,7 +77,8 @@ QStringList sendThrough(FakeWindow& window, const QString& subject = MailAlarm::
     return window.appended;
 }
 
-bool somethingListensOn(int port) {
+bool somethingListensOn(int port)
+{
     const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -85,7 +91,8 @@ bool somethingListensOn(int port) {
 
 } // namespace
 
-TEST(MailAlarm, ClosingLineUsesTheShortDateAndLongTimeOfTheLocale) {
+TEST(MailAlarm, ClosingLineUsesTheShortDateAndLongTimeOfTheLocale)
+{
     const std::pair<QLocale, QString> cases[] = {
         {QLocale::c(), "5 Jan 2025 09:03:07"},
         {QLocale(QLocale::Chinese, QLocale::China), "2025/1/5 09:03:07"},
@@ -96,7 +103,8 @@ TEST(MailAlarm, ClosingLineUsesTheShortDateAndLongTimeOfTheLocale) {
         EXPECT_EQ(MailAlarm::closingLine(fixedNow(), locale), QString(18, ' ') + "Tarnwicker " + dateTime);
 }
 
-TEST(MailAlarm, SettingsBecomeUserNamePortAndTimeStamp) {
+TEST(MailAlarm, SettingsBecomeUserNamePortAndTimeStamp)
+{
     const std::pair<QString, QString> users[] = {
         {"Alarm@Example.COM", "alarm@example.com"},
         {"ÄRGER.Zhang张@Example.cn", "Ärger.zhang张@example.cn"}, // ASCII letters only
@@ -107,11 +115,12 @@ TEST(MailAlarm, SettingsBecomeUserNamePortAndTimeStamp) {
     const std::pair<QString, int> ports[] = {{"abc", 25}, {"", 25}, {" 587 ", 587}, {"25x", 25}, {"465", 465}};
     for (const auto& [text, port] : ports)
         EXPECT_EQ(MailAlarm::portOf(text), port) << text.toStdString();
-    EXPECT_EQ(MailAlarm::timeStampPrefix(fixedNow()), kStamp);
+    EXPECT_EQ(TimeStamp::prefix(fixedNow()), kStamp);
     EXPECT_EQ(kStamp.size(), 23);
 }
 
-TEST(MailAlarm, TheMessageCarriesThePaneAndTheClosingLine) {
+TEST(MailAlarm, TheMessageCarriesThePaneAndTheClosingLine)
+{
     MailSettings settings = settingsFor(25);
     MailMessage message = MailAlarm::composeMessage(settings, MailAlarm::kTestSubject, {}, fixedNow(), QLocale::c());
     EXPECT_EQ(message.body, QStringList{MailAlarm::closingLine(fixedNow(), QLocale::c())});
@@ -124,7 +133,8 @@ TEST(MailAlarm, TheMessageCarriesThePaneAndTheClosingLine) {
     EXPECT_EQ(message.body.first(), QStringLiteral("a"));
 }
 
-TEST(MailAlarm, SendsThePaneWithLoginAndReportsSuccess) {
+TEST(MailAlarm, SendsThePaneWithLoginAndReportsSuccess)
+{
     ScriptedSmtpServer server({kGreeting, "250-mail.example.com\r\n250 AUTH=LOGIN\r\n", kOk, "334 VXNlcm5hbWU6\r\n",
                                "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n", kOk, kOk, kOk, "354 go\r\n", kOk});
     FakeWindow window;
@@ -154,7 +164,8 @@ TEST(MailAlarm, SendsThePaneWithLoginAndReportsSuccess) {
                          "QUIT\r\n"));
 }
 
-TEST(MailAlarm, WithoutAuthenticationNoLoginIsAttempted) {
+TEST(MailAlarm, WithoutAuthenticationNoLoginIsAttempted)
+{
     ScriptedSmtpServer server(
         {kGreeting, "250-mail.example.com\r\n250 AUTH LOGIN\r\n", kOk, kOk, kOk, kOk, "354 go\r\n", kOk});
     FakeWindow window;
@@ -166,7 +177,8 @@ TEST(MailAlarm, WithoutAuthenticationNoLoginIsAttempted) {
     EXPECT_TRUE(transcript.contains("\r\nSubject: =?GB2312?B?VGFybndpY2tlcreiy821xLLiytTTyrz+?=\r\n"));
 }
 
-TEST(MailAlarm, EveryFailureGivesOneLineWithItsReason) {
+TEST(MailAlarm, EveryFailureGivesOneLineWithItsReason)
+{
     const QByteArray ehloLogin = "250-mail.example.com\r\n250 AUTH LOGIN\r\n";
     struct Case {
         const char* what;
@@ -232,7 +244,8 @@ TEST(MailAlarm, EveryFailureGivesOneLineWithItsReason) {
     }
 }
 
-TEST(MailAlarm, APortFieldOfLettersMeansPort25) {
+TEST(MailAlarm, APortFieldOfLettersMeansPort25)
+{
     if (somethingListensOn(25))
         GTEST_SKIP() << "a server listens on 127.0.0.1:25; the test would mail it";
     FakeWindow window;

@@ -9,13 +9,15 @@ namespace {
 
 const SubjectCharset kGb2312 = SubjectCharsets::codePage936();
 
-QDateTime at(const char* zone, int year, int month, int day, int hour, int minute, int second) {
+QDateTime at(const char* zone, int year, int month, int day, int hour, int minute, int second)
+{
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second), QTimeZone(zone));
 }
 
 } // namespace
 
-TEST(MailContent, DateCarriesTheZoneOffsetOfThatMomentDaylightSavingIncluded) {
+TEST(MailContent, DateCarriesTheZoneOffsetOfThatMomentDaylightSavingIncluded)
+{
     const std::pair<QDateTime, QByteArray> cases[] = {
         {at("Asia/Shanghai", 2025, 1, 5, 9, 3, 7), "Sun, 5 Jan 2025 09:03:07 +0800"},
         {at("Europe/Berlin", 2024, 7, 1, 23, 59, 59), "Mon, 1 Jul 2024 23:59:59 +0200"},
@@ -29,7 +31,8 @@ TEST(MailContent, DateCarriesTheZoneOffsetOfThatMomentDaylightSavingIncluded) {
         EXPECT_EQ(MailContent::dateText(moment), text);
 }
 
-TEST(MailContent, AddressesAreBareQuotedOrEncoded) {
+TEST(MailContent, AddressesAreBareQuotedOrEncoded)
+{
     EXPECT_EQ(MailContent::addressText({"", "ops@example.com"}, kGb2312), QByteArray("ops@example.com"));
     EXPECT_EQ(MailContent::addressText({"Night Duty", "n@example.com"}, kGb2312),
               QByteArray("\"Night Duty\" <n@example.com>"));
@@ -39,7 +42,8 @@ TEST(MailContent, AddressesAreBareQuotedOrEncoded) {
               QByteArray("=?GB2312?B?vdPK3A==?= <zs@example.cn>"));
 }
 
-TEST(MailContent, LongHeaderLinesAreFoldedAtBlanksAndCommas) {
+TEST(MailContent, LongHeaderLinesAreFoldedAtBlanksAndCommas)
+{
     const QByteArray shortLine = "To: a@example.com, b@example.com";
     EXPECT_EQ(MailContent::foldHeaderLine(shortLine), shortLine);
 
@@ -65,7 +69,8 @@ TEST(MailContent, LongHeaderLinesAreFoldedAtBlanksAndCommas) {
     EXPECT_EQ(MailContent::foldHeaderLine(late), "Subject: " + QByteArray(100, 'w') + "\r\n tail");
 }
 
-TEST(MailContent, TheAlarmMailHeaderHasItsLinesInOrderAndNothingElse) {
+TEST(MailContent, TheAlarmMailHeaderHasItsLinesInOrderAndNothingElse)
+{
     MailMessage message;
     message.from = {"", "Alarm@Example.com"};
     message.sender = "Alarm@Example.com";
@@ -82,7 +87,8 @@ TEST(MailContent, TheAlarmMailHeaderHasItsLinesInOrderAndNothingElse) {
                                 "\r\n"));
 }
 
-TEST(MailContent, HeaderValuesCannotStartHeaderLinesOfTheirOwn) {
+TEST(MailContent, HeaderValuesCannotStartHeaderLinesOfTheirOwn)
+{
     MailMessage message;
     message.from = {"", "a@example.com"};
     message.to = {{"", "b@example.com"}};
@@ -94,7 +100,8 @@ TEST(MailContent, HeaderValuesCannotStartHeaderLinesOfTheirOwn) {
     EXPECT_FALSE(block.contains("\nBcc"));
 }
 
-TEST(MailContent, BodyLinesAreGbkWithDotsDoubledAtTheStart) {
+TEST(MailContent, BodyLinesAreGbkWithDotsDoubledAtTheStart)
+{
     MailContent::BodyEncoder body;
     QByteArray out;
     for (const QString& line : {QString("."), QString(".."), QString(""), QString("a.b"), QString("中文 100%,:="),

@@ -25,7 +25,8 @@ namespace {
 // Debian's aiosmtpd belongs to the system interpreter, not to whatever python3 comes first on PATH.
 constexpr char kPython[] = "/usr/bin/python3";
 
-int runQuietly(std::vector<std::string> args) {
+int runQuietly(std::vector<std::string> args)
+{
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -46,7 +47,8 @@ int runQuietly(std::vector<std::string> args) {
 // The aiosmtpd server of smtp_sink.py, started for one test and stopped with it.
 class AiosmtpdSink {
 public:
-    AiosmtpdSink(const QString& outDir, const char* user, const char* password) {
+    AiosmtpdSink(const QString& outDir, const char* user, const char* password)
+    {
         int toChild[2];
         int fromChild[2];
         if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
@@ -73,7 +75,8 @@ public:
         ::close(fromChild[0]);
     }
 
-    ~AiosmtpdSink() {
+    ~AiosmtpdSink()
+    {
         if (m_stdin >= 0)
             ::close(m_stdin); // the server's signal to stop
         if (m_pid <= 0)
@@ -90,7 +93,8 @@ public:
     int port() const { return m_port; }
 
 private:
-    static int readPort(int fd) {
+    static int readPort(int fd)
+    {
         QByteArray output;
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!output.contains('\n') && std::chrono::steady_clock::now() < until) {
@@ -113,7 +117,8 @@ private:
 
 } // namespace
 
-TEST(MailEndToEnd, AMailThroughARealSmtpServerArrivesByteForByte) {
+TEST(MailEndToEnd, AMailThroughARealSmtpServerArrivesByteForByte)
+{
     if (access(kPython, X_OK) != 0 || runQuietly({kPython, "-c", "import aiosmtpd"}) != 0)
         GTEST_SKIP() << kPython << " has no aiosmtpd (Debian package python3-aiosmtpd)";
     QTemporaryDir out;

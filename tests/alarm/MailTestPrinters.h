@@ -6,10 +6,12 @@
 #include <ostream>
 
 // Readable failure output for the Qt strings the mail tests compare.
-inline void PrintTo(const QString& text, std::ostream* out) {
+inline void PrintTo(const QString& text, std::ostream* out)
+{
     *out << '"' << text.toStdString() << '"';
 }
-inline void PrintTo(const QByteArray& bytes, std::ostream* out) {
+inline void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
     *out << '"';
     for (char c : bytes) {
         if (c == '\r')

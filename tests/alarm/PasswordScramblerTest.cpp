@@ -26,7 +26,7 @@ TEST(PasswordScrambler, RoundTripsEveryKindOfPassword)
 {
     const QString passwords[] = {
         QStringLiteral("quillmoss"), QStringLiteral("P@ss w0rd!"), QStringLiteral("密码=100%,:"),
-        QStringLiteral("~\x7f"),     QString(QChar(0x20)),        QStringLiteral("a"),
+        QStringLiteral("~\x7f"),     QString(QChar(0x20)),         QStringLiteral("a"),
     };
     for (const QString& password : passwords) {
         for (int r : {0, 1, 0x7f, 0xfe, 0xff}) {

@@ -13,7 +13,8 @@ namespace {
 constexpr int kStepMs = 20;                            // how often the thread looks at the stop flag
 constexpr auto kLongestRun = std::chrono::seconds(30); // no scripted connection lives longer
 
-int listenOnLoopback(int& port) {
+int listenOnLoopback(int& port)
+{
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -26,7 +27,8 @@ int listenOnLoopback(int& port) {
     return socket;
 }
 
-void sendAll(int socket, const QByteArray& bytes) {
+void sendAll(int socket, const QByteArray& bytes)
+{
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::send(socket, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
@@ -39,24 +41,28 @@ void sendAll(int socket, const QByteArray& bytes) {
 } // namespace
 
 ScriptedSmtpServer::ScriptedSmtpServer(QList<QByteArray> replies)
-    : m_replies(std::move(replies)) {
+    : m_replies(std::move(replies))
+{
     m_listener = listenOnLoopback(m_port);
     m_thread = std::thread(&ScriptedSmtpServer::serve, this);
 }
 
-ScriptedSmtpServer::~ScriptedSmtpServer() {
+ScriptedSmtpServer::~ScriptedSmtpServer()
+{
     m_stop = true;
     m_thread.join();
     ::close(m_listener);
 }
 
-int ScriptedSmtpServer::closedPort() {
+int ScriptedSmtpServer::closedPort()
+{
     int port = 0;
     ::close(listenOnLoopback(port));
     return port;
 }
 
-QByteArray ScriptedSmtpServer::transcript() {
+QByteArray ScriptedSmtpServer::transcript()
+{
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!m_done && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
@@ -66,7 +72,8 @@ QByteArray ScriptedSmtpServer::transcript() {
 
 // Reads one command line, or in the data phase everything up to the lone "."; false when the client
 // closed the connection or the server is stopping.
-bool ScriptedSmtpServer::readUnit(int socket, QByteArray& pending, bool data) {
+bool ScriptedSmtpServer::readUnit(int socket, QByteArray& pending, bool data)
+{
     const QByteArray end = data ? QByteArrayLiteral("\r\n.\r\n") : QByteArrayLiteral("\n");
     const auto until = std::chrono::steady_clock::now() + kLongestRun;
     for (;;) {
@@ -91,7 +98,8 @@ bool ScriptedSmtpServer::readUnit(int socket, QByteArray& pending, bool data) {
     }
 }
 
-void ScriptedSmtpServer::serve() {
+void ScriptedSmtpServer::serve()
+{
     int socket = -1;
     while (!m_stop && socket < 0) {
         pollfd entry{m_listener, POLLIN, 0};

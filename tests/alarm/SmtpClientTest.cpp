@@ -14,11 +14,13 @@ namespace {
 const QByteArray kGreeting = "220 mail.example.com ESMTP\r\n";
 const QByteArray kOk = "250 ok\r\n";
 
-QByteArray ehloWith(const QByteArray& authLine) {
+QByteArray ehloWith(const QByteArray& authLine)
+{
     return "250-mail.example.com\r\n250-SIZE 10240000\r\n250-" + authLine + "\r\n250 8BITMIME\r\n";
 }
 
-MailMessage simpleMessage() {
+MailMessage simpleMessage()
+{
     MailMessage message;
     message.from = {"", "Alarm@Example.com"};
     message.sender = "Alarm@Example.com";
@@ -42,7 +44,8 @@ const QByteArray kSimpleContent = "From: Alarm@Example.com\r\n"
                                   ".\r\n";
 
 struct Client : SmtpClient {
-    explicit Client(int port, Authentication authentication = Authentication::None) {
+    explicit Client(int port, Authentication authentication = Authentication::None)
+    {
         setHost("127.0.0.1");
         setPort(port);
         setUserName("alarm@example.com");
@@ -54,7 +57,8 @@ struct Client : SmtpClient {
 };
 
 // Runs connect and send, and returns the failure text (empty when both succeeded).
-QString attempt(SmtpClient& client, const MailMessage& message = simpleMessage()) {
+QString attempt(SmtpClient& client, const MailMessage& message = simpleMessage())
+{
     try {
         client.connect();
         client.send(message);
@@ -68,7 +72,8 @@ QString attempt(SmtpClient& client, const MailMessage& message = simpleMessage()
 
 } // namespace
 
-TEST(SmtpClient, AuthenticatesWithLoginAndSendsTheWholeDialogue) {
+TEST(SmtpClient, AuthenticatesWithLoginAndSendsTheWholeDialogue)
+{
     ScriptedSmtpServer server({kGreeting, ehloWith("AUTH PLAIN LOGIN"), kOk, "334 VXNlcm5hbWU6\r\n",
                                "334 UGFzc3dvcmQ6\r\n", "235 2.7.0 Authentication successful\r\n", kOk, kOk,
                                "354 go ahead\r\n", "250 queued as 1\r\n"});
@@ -91,7 +96,8 @@ TEST(SmtpClient, AuthenticatesWithLoginAndSendsTheWholeDialogue) {
                                        kSimpleContent + "QUIT\r\n");
 }
 
-TEST(SmtpClient, AuthenticatesOnlyWhenLoginIsAdvertisedAndChosen) {
+TEST(SmtpClient, AuthenticatesOnlyWhenLoginIsAdvertisedAndChosen)
+{
     struct Case {
         QByteArray authLine;
         SmtpClient::Authentication chosen;
@@ -117,7 +123,8 @@ TEST(SmtpClient, AuthenticatesOnlyWhenLoginIsAdvertisedAndChosen) {
     }
 }
 
-TEST(SmtpClient, AServerThatRefusesEhloIsGreetedWithHeloAndGetsNoAuthentication) {
+TEST(SmtpClient, AServerThatRefusesEhloIsGreetedWithHeloAndGetsNoAuthentication)
+{
     ScriptedSmtpServer server(
         {kGreeting, "500 command not recognized\r\n", "250 hello\r\n", kOk, kOk, kOk, "354 go\r\n", kOk});
     Client client(server.port(), SmtpClient::Authentication::Login);
@@ -127,7 +134,8 @@ TEST(SmtpClient, AServerThatRefusesEhloIsGreetedWithHeloAndGetsNoAuthentication)
                                        kSimpleContent + "QUIT\r\n");
 }
 
-TEST(SmtpClient, ConnectFailsAndSaysQuitWhenGreetingOrHeloIsRefused) {
+TEST(SmtpClient, ConnectFailsAndSaysQuitWhenGreetingOrHeloIsRefused)
+{
     {
         ScriptedSmtpServer server({"554 no service here\r\n"});
         Client client(server.port());
@@ -148,7 +156,8 @@ TEST(SmtpClient, ConnectFailsAndSaysQuitWhenGreetingOrHeloIsRefused) {
     }
 }
 
-TEST(SmtpClient, EveryRecipientGetsItsRcptAndOneToLineListsThemAll) {
+TEST(SmtpClient, EveryRecipientGetsItsRcptAndOneToLineListsThemAll)
+{
     ScriptedSmtpServer server(
         {kGreeting, ehloWith("AUTH PLAIN"), kOk, kOk, kOk, "251 will forward\r\n", kOk, "354 go\r\n", kOk});
     Client client(server.port());
@@ -165,7 +174,8 @@ TEST(SmtpClient, EveryRecipientGetsItsRcptAndOneToLineListsThemAll) {
     EXPECT_TRUE(transcript.endsWith("X-Library: Tarnwicker Mailer 2.0\r\n\r\n.\r\nQUIT\r\n"));
 }
 
-TEST(SmtpClient, TheSubjectGoesOutUnderEveryCharsetRow) {
+TEST(SmtpClient, TheSubjectGoesOutUnderEveryCharsetRow)
+{
     struct Row {
         SubjectCharset charset;
         QString subject;
@@ -191,7 +201,8 @@ TEST(SmtpClient, TheSubjectGoesOutUnderEveryCharsetRow) {
     }
 }
 
-TEST(SmtpClient, DotsAndEmptyLinesOfTheBodyReachTheWireStuffed) {
+TEST(SmtpClient, DotsAndEmptyLinesOfTheBodyReachTheWireStuffed)
+{
     ScriptedSmtpServer server({kGreeting, kOk, kOk, kOk, kOk, "354 go\r\n", kOk});
     Client client(server.port());
     MailMessage message = simpleMessage();
@@ -200,7 +211,8 @@ TEST(SmtpClient, DotsAndEmptyLinesOfTheBodyReachTheWireStuffed) {
     EXPECT_TRUE(server.transcript().endsWith("\r\n\r\n..\r\n\r\n...\r\n..\r\n..\r\nend\r\n.\r\nQUIT\r\n"));
 }
 
-TEST(SmtpClient, RefusalsAndBrokenServersEndInOneFailureText) {
+TEST(SmtpClient, RefusalsAndBrokenServersEndInOneFailureText)
+{
     struct Case {
         const char* what;
         QList<QByteArray> replies;
@@ -241,7 +253,8 @@ TEST(SmtpClient, RefusalsAndBrokenServersEndInOneFailureText) {
     }
 }
 
-TEST(SmtpClient, ReplyLinesUpToTheLimitPassAndLongerOnesFail) {
+TEST(SmtpClient, ReplyLinesUpToTheLimitPassAndLongerOnesFail)
+{
     const QByteArray longest = "220 " + QByteArray(SmtpReplyParser::kLineLimit - 4, 'x') + "\r\n";
     {
         ScriptedSmtpServer server({longest, kOk, kOk, kOk, kOk, "354 go\r\n", kOk});
@@ -257,13 +270,15 @@ TEST(SmtpClient, ReplyLinesUpToTheLimitPassAndLongerOnesFail) {
     }
 }
 
-TEST(SmtpClient, AReplyThatNeverEndsFailsInsteadOfFillingMemory) {
+TEST(SmtpClient, AReplyThatNeverEndsFailsInsteadOfFillingMemory)
+{
     ScriptedSmtpServer server({"220-again\r\n" + QByteArray("220-again\r\n").repeated(SmtpReplyParser::kMaxLines)});
     Client client(server.port());
     EXPECT_EQ(attempt(client), QStringLiteral("Reply of the SMTP server longer than 1000 lines"));
 }
 
-TEST(SmtpClient, ASilentServerFailsAtTheTimeLimit) {
+TEST(SmtpClient, ASilentServerFailsAtTheTimeLimit)
+{
     for (const QList<QByteArray>& replies :
          {QList<QByteArray>{ScriptedSmtpServer::kStall},
           QList<QByteArray>{kGreeting, kOk, kOk, kOk, kOk, "354 go\r\n", ScriptedSmtpServer::kStall}}) {
@@ -276,7 +291,8 @@ TEST(SmtpClient, ASilentServerFailsAtTheTimeLimit) {
     }
 }
 
-TEST(SmtpClient, ConnectionProblemsGiveTheReasonOfTheSocketLayer) {
+TEST(SmtpClient, ConnectionProblemsGiveTheReasonOfTheSocketLayer)
+{
     Client unresolved(25);
     unresolved.setHost("x.invalid");
     const QString notFound = attempt(unresolved);
@@ -295,7 +311,8 @@ TEST(SmtpClient, ConnectionProblemsGiveTheReasonOfTheSocketLayer) {
     EXPECT_EQ(attempt(noHost), QStringLiteral("No host name given"));
 }
 
-TEST(SmtpClient, AddressesThatWouldWriteCommandsOfTheirOwnAreRefusedBeforeSending) {
+TEST(SmtpClient, AddressesThatWouldWriteCommandsOfTheirOwnAreRefusedBeforeSending)
+{
     ScriptedSmtpServer server({kGreeting, kOk, kOk, kOk, kOk, "354 go\r\n", kOk});
     Client client(server.port());
     MailMessage message = simpleMessage();
@@ -305,7 +322,8 @@ TEST(SmtpClient, AddressesThatWouldWriteCommandsOfTheirOwnAreRefusedBeforeSendin
     EXPECT_EQ(server.transcript(), "EHLO tester\r\nQUIT\r\n");
 }
 
-TEST(SmtpClient, AMessageWithoutRecipientsIsNotSent) {
+TEST(SmtpClient, AMessageWithoutRecipientsIsNotSent)
+{
     ScriptedSmtpServer server({kGreeting, kOk});
     Client client(server.port());
     MailMessage message = simpleMessage();
@@ -314,7 +332,8 @@ TEST(SmtpClient, AMessageWithoutRecipientsIsNotSent) {
     EXPECT_EQ(server.transcript(), "EHLO tester\r\nQUIT\r\n");
 }
 
-TEST(SmtpClient, ARefusedSendLeavesTheConnectionOpenUntilDisconnect) {
+TEST(SmtpClient, ARefusedSendLeavesTheConnectionOpenUntilDisconnect)
+{
     ScriptedSmtpServer server({kGreeting, kOk, kOk, kOk, "550 no such user\r\n"});
     Client client(server.port());
     client.connect();

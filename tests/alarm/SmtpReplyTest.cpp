@@ -5,7 +5,8 @@
 
 namespace {
 
-SmtpReply parseAll(const QList<QByteArray>& lines, int* used = nullptr) {
+SmtpReply parseAll(const QList<QByteArray>& lines, int* used = nullptr)
+{
     SmtpReplyParser parser;
     int count = 0;
     for (const QByteArray& line : lines) {
@@ -20,7 +21,8 @@ SmtpReply parseAll(const QList<QByteArray>& lines, int* used = nullptr) {
 
 } // namespace
 
-TEST(SmtpReply, AThreeLineReplyEndsAtTheLineWithABlankAfterTheCode) {
+TEST(SmtpReply, AThreeLineReplyEndsAtTheLineWithABlankAfterTheCode)
+{
     int used = 0;
     const SmtpReply reply =
         parseAll({"250-mail.example.com", "250-SIZE 1000", "250 AUTH LOGIN", "220 not part of it"}, &used);
@@ -31,7 +33,8 @@ TEST(SmtpReply, AThreeLineReplyEndsAtTheLineWithABlankAfterTheCode) {
     EXPECT_EQ(reply.failureText(), QStringLiteral("mail.example.com\r\nSIZE 1000\r\nAUTH LOGIN\r\n"));
 }
 
-TEST(SmtpReply, LinesAreTrimmedAndEmptyOnesSkipped) {
+TEST(SmtpReply, LinesAreTrimmedAndEmptyOnesSkipped)
+{
     int used = 0;
     const SmtpReply reply = parseAll({"", " \t", "  354-go\t", "\x01", "354 on  "}, &used);
     EXPECT_EQ(used, 5);
@@ -39,7 +42,8 @@ TEST(SmtpReply, LinesAreTrimmedAndEmptyOnesSkipped) {
     EXPECT_EQ(reply.textLines, (QList<QByteArray>{"go", "on"}));
 }
 
-TEST(SmtpReply, ContinuationEndsOnTheCodeOrOnAShortLineAndALineWithoutCodeAtOnce) {
+TEST(SmtpReply, ContinuationEndsOnTheCodeOrOnAShortLineAndALineWithoutCodeAtOnce)
+{
     int used = 0;
     SmtpReply reply = parseAll({"250-one", "220 other", "251 two", "250 three", "250 four"}, &used);
     EXPECT_EQ(used, 4);
@@ -52,7 +56,8 @@ TEST(SmtpReply, ContinuationEndsOnTheCodeOrOnAShortLineAndALineWithoutCodeAtOnce
     EXPECT_EQ(reply.textLines, (QList<QByteArray>{"one", "two", ""}));
 }
 
-TEST(SmtpReply, FailureTextNamesAReplyThatIsNoReply) {
+TEST(SmtpReply, FailureTextNamesAReplyThatIsNoReply)
+{
     const QList<std::pair<QList<QByteArray>, QString>> cases = {
         {{"550 5.1.1 no such user"}, QStringLiteral("5.1.1 no such user\r\n")},
         {{"550"}, QStringLiteral("550\r\n")},
@@ -64,7 +69,8 @@ TEST(SmtpReply, FailureTextNamesAReplyThatIsNoReply) {
         EXPECT_EQ(parseAll(lines).failureText(), text) << lines.first().constData();
 }
 
-TEST(SmtpMechanisms, AuthLinesInEitherFormAreCollectedOnceInUpperCase) {
+TEST(SmtpMechanisms, AuthLinesInEitherFormAreCollectedOnceInUpperCase)
+{
     struct Case {
         QList<QByteArray> lines;
         QStringList mechanisms;

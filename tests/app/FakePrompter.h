@@ -8,7 +8,8 @@
 class FakePrompter : public Prompter {
 public:
     void message(const QString& caption, const QString& text, Icon) override { messages.append(caption + u'|' + text); }
-    bool question(const QString& caption, const QString& text) override {
+    bool question(const QString& caption, const QString& text) override
+    {
         messages.append(caption + u'|' + text);
         return nextAnswer;
     }

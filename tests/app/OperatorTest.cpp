@@ -7,7 +7,8 @@
 
 using OperatorTest = WindowFixture;
 
-TEST_F(OperatorTest, LeavingASpinFieldStoresItsValueAndTurnsZeroIntoOne) {
+TEST_F(OperatorTest, LeavingASpinFieldStoresItsValueAndTurnsZeroIntoOne)
+{
     TfrmTarnwick& w = start();
     QSpinBox* count = w.ui().sePingCount;
     enter(count);
@@ -24,7 +25,8 @@ TEST_F(OperatorTest, LeavingASpinFieldStoresItsValueAndTurnsZeroIntoOne) {
     EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("PingCount")), QStringLiteral("7"));
 }
 
-TEST_F(OperatorTest, AnEmptiedEditBoxGetsItsTextBackAndWritesIt) {
+TEST_F(OperatorTest, AnEmptiedEditBoxGetsItsTextBackAndWritesIt)
+{
     TfrmTarnwick& w = start();
     QLineEdit* port = w.ui().edtDefPort;
     enter(port);
@@ -42,7 +44,8 @@ TEST_F(OperatorTest, AnEmptiedEditBoxGetsItsTextBackAndWritesIt) {
     EXPECT_EQ(setting(QStringLiteral("TelPara"), QStringLiteral("Rec2")), QString());
 }
 
-TEST_F(OperatorTest, FreeTextInARecordingComboChoosesTheFirstItemAndWritesNothing) {
+TEST_F(OperatorTest, FreeTextInARecordingComboChoosesTheFirstItemAndWritesNothing)
+{
     TfrmTarnwick& w = start();
     QComboBox* rate = w.ui().ComboBox3;
     enter(rate);
@@ -58,7 +61,8 @@ TEST_F(OperatorTest, FreeTextInARecordingComboChoosesTheFirstItemAndWritesNothin
     EXPECT_EQ(setting(QStringLiteral("SndPara"), QStringLiteral("rate")), QStringLiteral("2"));
 }
 
-TEST_F(OperatorTest, ClickingBoxesWritesThemAtOnceAndTheMailRuleHolds) {
+TEST_F(OperatorTest, ClickingBoxesWritesThemAtOnceAndTheMailRuleHolds)
+{
     TfrmTarnwick& w = start();
     QTest::mouseClick(w.ui().cbRTT, Qt::LeftButton, {}, QPoint(6, 11));
     EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("cbRTT")), QStringLiteral("0"));
@@ -76,7 +80,8 @@ TEST_F(OperatorTest, ClickingBoxesWritesThemAtOnceAndTheMailRuleHolds) {
     EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("A3")), QStringLiteral("1"));
 }
 
-TEST_F(OperatorTest, APasswordIsStoredScrambledOnlyWhenTheOperatorChangedIt) {
+TEST_F(OperatorTest, APasswordIsStoredScrambledOnlyWhenTheOperatorChangedIt)
+{
     TfrmTarnwick& w = start();
     QLineEdit* psw = w.ui().edtSendPsw;
     const QString before = psw->text();
@@ -94,7 +99,8 @@ TEST_F(OperatorTest, APasswordIsStoredScrambledOnlyWhenTheOperatorChangedIt) {
     EXPECT_EQ(PasswordScrambler::unscramble(stored), QStringLiteral("s3cret"));
 }
 
-TEST_F(OperatorTest, TheAddressListIsUnlockedEditedAndSavedInGbk) {
+TEST_F(OperatorTest, TheAddressListIsUnlockedEditedAndSavedInGbk)
+{
     writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:本地地址\r\n"));
     TfrmTarnwick& w = start();
     QPlainTextEdit* memo = w.ui().mLine;
@@ -121,7 +127,8 @@ TEST_F(OperatorTest, TheAddressListIsUnlockedEditedAndSavedInGbk) {
               (QStringList{QStringLiteral("127.0.0.1:本地地址=100%,0"), QStringLiteral("10.1.1.1:机房=100%,0")}));
 }
 
-TEST_F(OperatorTest, SaveAndClearWritesTheShownPane) {
+TEST_F(OperatorTest, SaveAndClearWritesTheShownPane)
+{
     writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("192.168.1.1:路由\r\n10.0.0.1:机房\r\n"));
     TfrmTarnwick& w = start();
     w.AddInfo(QStringLiteral("一行"));
@@ -143,7 +150,8 @@ TEST_F(OperatorTest, SaveAndClearWritesTheShownPane) {
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("log*.txt")}).size(), 1);
 }
 
-TEST_F(OperatorTest, AFailedWriteShowsTheErrorAndTheControlKeepsItsValue) {
+TEST_F(OperatorTest, AFailedWriteShowsTheErrorAndTheControlKeepsItsValue)
+{
     TfrmTarnwick& w = start();
     QDir().mkdir(path(QStringLiteral("Para.ini"))); // the settings file cannot be written now
     enter(w.ui().sePingInterval);

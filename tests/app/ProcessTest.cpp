@@ -11,12 +11,14 @@
 
 namespace {
 
-QString monitorProgram() {
+QString monitorProgram()
+{
     return QStringLiteral(TW_BINARY_DIR "/tarnwicker");
 }
 
 // Starts the monitor headless on the folder and waits until it has written its first lines.
-bool startMonitor(QProcess& process, const QString& folder) {
+bool startMonitor(QProcess& process, const QString& folder)
+{
     process.start(monitorProgram(), {QStringLiteral("--headless"), QStringLiteral("--data-dir"), folder});
     if (!process.waitForStarted(10000))
         return false;
@@ -27,7 +29,8 @@ bool startMonitor(QProcess& process, const QString& folder) {
 
 } // namespace
 
-TEST(MonitorProcess, EndsInOrderOnEachTerminationSignal) {
+TEST(MonitorProcess, EndsInOrderOnEachTerminationSignal)
+{
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         QTemporaryDir dir;
         QFile ip(dir.filePath(QStringLiteral("Ip.txt")));
@@ -53,7 +56,8 @@ TEST(MonitorProcess, EndsInOrderOnEachTerminationSignal) {
     }
 }
 
-TEST(MonitorProcess, RejectsAnUnknownOption) {
+TEST(MonitorProcess, RejectsAnUnknownOption)
+{
     QProcess process;
     process.start(monitorProgram(), {QStringLiteral("--bogus")});
     ASSERT_TRUE(process.waitForFinished(15000));

@@ -13,7 +13,8 @@
 
 using StartupTest = WindowFixture;
 
-TEST_F(StartupTest, TheWindowIsBuiltAsTheMonitorAlwaysLooked) {
+TEST_F(StartupTest, TheWindowIsBuiltAsTheMonitorAlwaysLooked)
+{
     TfrmTarnwick& w = start();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Tarnwicker网络检测员V2.0"));
     EXPECT_EQ(w.size(), QSize(807, 591));
@@ -38,7 +39,8 @@ TEST_F(StartupTest, TheWindowIsBuiltAsTheMonitorAlwaysLooked) {
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Para.ini"))));
 }
 
-TEST_F(StartupTest, EveryBoundSettingIsLoadedFromAnOldSettingsFile) {
+TEST_F(StartupTest, EveryBoundSettingIsLoadedFromAnOldSettingsFile)
+{
     writeGbk(
         QStringLiteral("Para.ini"),
         QStringLiteral("[PingPara]\r\nPingCount=6\r\nQty=40\r\nPingInterval=5\r\nRTT=300\r\ncbRTT=0\r\n"
@@ -77,7 +79,8 @@ TEST_F(StartupTest, EveryBoundSettingIsLoadedFromAnOldSettingsFile) {
     EXPECT_EQ(ui.Edit9->text() + ui.Edit10->text() + ui.Edit11->text() + ui.Edit13->text(), QStringLiteral("9876"));
 }
 
-TEST_F(StartupTest, OddStoredValuesFollowTheLoadRules) {
+TEST_F(StartupTest, OddStoredValuesFollowTheLoadRules)
+{
     writeFile(QStringLiteral("Para.ini"), "[PingPara]\r\nPingCount=abc\r\ncbQty=yes\r\nQty=\r\nRTT=-5\r\nA3=1\r\n"
                                           "[SndPara]\r\nrate=x\r\nchannels=9\r\nDefSD=127.0.0.1:a\r\n");
     TfrmTarnwick& w = start();
@@ -96,7 +99,8 @@ TEST_F(StartupTest, OddStoredValuesFollowTheLoadRules) {
     EXPECT_TRUE(paneLines().contains(QStringLiteral("填写\"收件人邮箱\"后，才能使用\"邮件报警\"功能！")));
 }
 
-TEST_F(StartupTest, AddressLinesLoseTheirOldQualityAndFillTheSoundList) {
+TEST_F(StartupTest, AddressLinesLoseTheirOldQualityAndFillTheSoundList)
+{
     writeFile(QStringLiteral("Ip.txt"), CodePage::toGbk(QStringLiteral("127.0.0.1:本地地址=37%,812\r\n"
                                                                        "10.0.0.1:机房\n"
                                                                        "10.0.0.1:机房=5%,5\r"
@@ -115,7 +119,8 @@ TEST_F(StartupTest, AddressLinesLoseTheirOldQualityAndFillTheSoundList) {
     EXPECT_FALSE(w.ui().mLine->document()->isModified());
 }
 
-TEST_F(StartupTest, BrokenListFilesStillStartAndSayWhatHappened) {
+TEST_F(StartupTest, BrokenListFilesStillStartAndSayWhatHappened)
+{
     writeFile(QStringLiteral("Ip.txt"), QByteArray("1.2.3.4:\xff\xfe\x00bin\r\n", 14) + QByteArray(20000, 'x'));
     QDir().mkdir(path(QStringLiteral("RecIp.txt"))); // exists, cannot be read as a file
     TfrmTarnwick& w = start();
@@ -131,7 +136,8 @@ TEST_F(StartupTest, BrokenListFilesStillStartAndSayWhatHappened) {
     EXPECT_TRUE(w.ui().mRecIp->toPlainText().isEmpty());
 }
 
-TEST_F(StartupTest, ShutdownWritesTheInformationPaneToALogFile) {
+TEST_F(StartupTest, ShutdownWritesTheInformationPaneToALogFile)
+{
     start();
     window->AddInfo(QStringLiteral("最后一行"));
     window->FormDestroy();

@@ -20,20 +20,23 @@ class WindowFixture : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
 
-    void writeFile(const QString& name, const QByteArray& bytes) {
+    void writeFile(const QString& name, const QByteArray& bytes)
+    {
         QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
     void writeGbk(const QString& name, const QString& text) { writeFile(name, CodePage::toGbk(text)); }
 
-    QByteArray readFile(const QString& name) const {
+    QByteArray readFile(const QString& name) const
+    {
         QFile f(path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     QString readGbk(const QString& name) const { return CodePage::fromGbk(readFile(name)); }
 
-    TfrmTarnwick& start() {
+    TfrmTarnwick& start()
+    {
         AppContext context;
         context.dataDir = dir.path();
         context.prompter = &prompter;

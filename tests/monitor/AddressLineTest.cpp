@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-TEST(AddressLine, FieldsAreTakenByTheFirstSeparators) {
+TEST(AddressLine, FieldsAreTakenByTheFirstSeparators)
+{
     struct Case {
         QString line;
         QString host;
@@ -38,7 +39,8 @@ TEST(AddressLine, FieldsAreTakenByTheFirstSeparators) {
     }
 }
 
-TEST(AddressLine, RewritesKeepTheEntryKey) {
+TEST(AddressLine, RewritesKeepTheEntryKey)
+{
     EXPECT_EQ(AddressLine::withSuffix(QStringLiteral("127.0.0.1:本地地址=37%,812"), AddressLine::startupSuffix()),
               QStringLiteral("127.0.0.1:本地地址=100%"));
     EXPECT_EQ(AddressLine::withSuffix(QStringLiteral("a:b"), AddressLine::resetSuffix()), QStringLiteral("a:b=100%,0"));

@@ -12,13 +12,15 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
+QByteArray readAll(const QString& path)
+{
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
 }
 
-void writeAll(const QString& path, const QByteArray& bytes) {
+void writeAll(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
@@ -45,7 +47,8 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsStoreTest, ReadsLikeTheProfileFunctions) {
+TEST_F(SettingsStoreTest, ReadsLikeTheProfileFunctions)
+{
     writeAll(path(), kWindowsFile);
     SettingsStore store(path());
     EXPECT_EQ(store.read(QStringLiteral("pingpara"), QStringLiteral("PINGCOUNT")), QStringLiteral("4"));
@@ -61,7 +64,8 @@ TEST_F(SettingsStoreTest, ReadsLikeTheProfileFunctions) {
     EXPECT_EQ(store.read(QStringLiteral("PingPara"), QStringLiteral("Opaque")), QString());
 }
 
-TEST_F(SettingsStoreTest, WritingOneKeyKeepsEveryOtherLineByteForByte) {
+TEST_F(SettingsStoreTest, WritingOneKeyKeepsEveryOtherLineByteForByte)
+{
     writeAll(path(), kWindowsFile);
     SettingsStore store(path());
     store.write(QStringLiteral("PINGPARA"), QStringLiteral("Qty"), QStringLiteral("70"));
@@ -70,7 +74,8 @@ TEST_F(SettingsStoreTest, WritingOneKeyKeepsEveryOtherLineByteForByte) {
     EXPECT_EQ(readAll(path()), expected);
 }
 
-TEST_F(SettingsStoreTest, NewKeysJoinTheirSectionAndNewSectionsGoAtTheEnd) {
+TEST_F(SettingsStoreTest, NewKeysJoinTheirSectionAndNewSectionsGoAtTheEnd)
+{
     writeAll(path(), kWindowsFile);
     SettingsStore store(path());
     store.write(QStringLiteral("PingPara"), QStringLiteral("A1"), QStringLiteral("1"));
@@ -84,7 +89,8 @@ TEST_F(SettingsStoreTest, NewKeysJoinTheirSectionAndNewSectionsGoAtTheEnd) {
     EXPECT_TRUE(content.contains("Opaque=\xff\xfe raw\r\n"));
 }
 
-TEST_F(SettingsStoreTest, MissingFileReadsDefaultsAndIsCreatedByTheFirstWrite) {
+TEST_F(SettingsStoreTest, MissingFileReadsDefaultsAndIsCreatedByTheFirstWrite)
+{
     SettingsStore store(path());
     EXPECT_EQ(store.read(QStringLiteral("PingPara"), QStringLiteral("PingCount"), QStringLiteral("4")),
               QStringLiteral("4"));
@@ -93,7 +99,8 @@ TEST_F(SettingsStoreTest, MissingFileReadsDefaultsAndIsCreatedByTheFirstWrite) {
     EXPECT_EQ(readAll(path()), QByteArray("[PingPara]\r\nPingCount=5\r\n"));
 }
 
-TEST_F(SettingsStoreTest, ValuesAreOneLineAndReadBackAtMost2047Characters) {
+TEST_F(SettingsStoreTest, ValuesAreOneLineAndReadBackAtMost2047Characters)
+{
     SettingsStore store(path());
     store.write(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("a\r\nInjected=1"));
     EXPECT_EQ(store.read(QStringLiteral("S"), QStringLiteral("Injected")), QString());
@@ -101,7 +108,8 @@ TEST_F(SettingsStoreTest, ValuesAreOneLineAndReadBackAtMost2047Characters) {
     EXPECT_EQ(store.read(QStringLiteral("S"), QStringLiteral("long")).size(), 2047);
 }
 
-TEST_F(SettingsStoreTest, AFailedWriteRaisesTheProfileError) {
+TEST_F(SettingsStoreTest, AFailedWriteRaisesTheProfileError)
+{
     // A folder that does not exist cannot be written, whatever the rights of the account.
     const QString missing = dir.filePath(QStringLiteral("missing/Para.ini"));
     SettingsStore store(missing);
@@ -113,7 +121,8 @@ TEST_F(SettingsStoreTest, AFailedWriteRaisesTheProfileError) {
     }
 }
 
-TEST_F(SettingsStoreTest, AnUnreadableFileIsNeverReplaced) {
+TEST_F(SettingsStoreTest, AnUnreadableFileIsNeverReplaced)
+{
     const QString sub = dir.filePath(QStringLiteral("sub"));
     QDir().mkdir(sub);
     const QString file = sub + QStringLiteral("/Para.ini");

@@ -1,6 +1,6 @@
+#include "records/PaneFiles.h"
 #include "platform/AppError.h"
 #include "records/InfoPane.h"
-#include "records/PaneFiles.h"
 #include "records/TimeStamp.h"
 
 #include <QDir>
