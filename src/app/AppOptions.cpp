@@ -19,6 +19,8 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
             options.dataDir = *dir;
         } else if (arg == QStringLiteral("--headless")) {
             options.headless = true;
+        } else if (arg == QStringLiteral("--test-mail")) {
+            options.testMail = true;
         } else {
             *error = QStringLiteral("unknown option: %1").arg(arg);
             return std::nullopt;
@@ -29,8 +31,9 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
 
 QString AppOptions::usage()
 {
-    return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless]\n"
+    return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail]\n"
                           "  --data-dir DIR  the program's folder (Para.ini, lists, logs); default: the executable's\n"
                           "  --headless      no window: information lines to standard output, message boxes to\n"
-                          "                  standard error with their default answer\n");
+                          "                  standard error with their default answer\n"
+                          "  --test-mail     send the test mail once after start-up, then end\n");
 }

@@ -9,6 +9,7 @@
 struct AppOptions {
     QString dataDir; // the program's folder; empty: the executable's folder
     bool headless = false;
+    bool testMail = false; // send the test mail once after start-up, then end
 
     // Parses the arguments (the program name first). On a usage error returns nullopt and sets *error.
     static std::optional<AppOptions> parse(const QStringList& arguments, QString* error);

@@ -1,5 +1,6 @@
 #include "app/TfrmTarnwick.h"
 
+#include "alarm/MailAlarm.h"
 #include "alarm/PasswordScrambler.h"
 #include "app/MemoLines.h"
 #include "app/Prompter.h"
@@ -71,6 +72,7 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
                                                              QStringLiteral("报警电话列表已保存！")},
                                              addInfo);
 
+    createMailAlarm();
     connectHandlers();
     FormCreate();
     m_ui.bbPing->setFocus();
@@ -277,6 +279,33 @@ void TfrmTarnwick::mPhoneExit()
     guarded([this] { m_phoneList->lockAndSave(); });
 }
 
+// ---- mail alarm
+
+void TfrmTarnwick::createMailAlarm()
+{
+    MailAlarm::Host host;
+    host.settings = [this] {
+        return MailSettings{m_ui.edtRec->text(),        m_ui.edtSend->text(),    m_ui.edtSendPsw->text(),
+                            m_ui.ckbCheck->isChecked(), m_ui.edtSendSrv->text(), m_ui.edtSendSrvPort->text()};
+    };
+    host.infoLines = [this] { return m_pane.info().lines(); };
+    // The result goes straight into the pane, so that a report on display stays in front.
+    host.appendInfoLine = [this](const QString& line) { m_pane.appendDirect(line); };
+    host.beginWaitCursor = [] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); };
+    host.endWaitCursor = [] { QGuiApplication::restoreOverrideCursor(); };
+    m_mailAlarm = std::make_unique<MailAlarm>(std::move(host));
+}
+
+void TfrmTarnwick::SendAlarmMail(const QString& subject)
+{
+    m_mailAlarm->SendAlarmMail(subject);
+}
+
+void TfrmTarnwick::BitBtn2Click()
+{
+    m_mailAlarm->SendTestMail();
+}
+
 // ---- information pane
 
 QString TfrmTarnwick::caretLineText() const
@@ -397,6 +426,7 @@ void TfrmTarnwick::connectHandlers()
     connect(m_ui.ToolButton15, &QToolButton::clicked, this, &TfrmTarnwick::mPhoneExit);
 
     connect(m_ui.tbSaveClear, &QToolButton::clicked, this, &TfrmTarnwick::tbSaveClearClick);
+    connect(m_ui.BitBtn2, &QPushButton::clicked, this, &TfrmTarnwick::BitBtn2Click);
 
     // Esc presses the cancel button wherever the focus is.
     auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);

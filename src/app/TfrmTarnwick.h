@@ -7,6 +7,8 @@
 #include "monitor/SettingsStore.h"
 #include "records/InfoPane.h"
 
+class MailAlarm;
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -64,6 +66,10 @@ public:
     void mPhoneDblClick();
     void mPhoneExit();
 
+    // The mail alarm.
+    void SendAlarmMail(const QString& subject);
+    void BitBtn2Click();
+
     // The information pane.
     void tbSaveClearClick();
     QString caretLineText() const;
@@ -77,6 +83,7 @@ protected:
 
 private:
     void FormCreate();
+    void createMailAlarm();
     void loadBoundSettings();
     void applyStartupAddressEntries();
     void connectHandlers();
@@ -97,6 +104,7 @@ private:
     std::unique_ptr<ListMemo> m_lineList;
     std::unique_ptr<ListMemo> m_recIpList;
     std::unique_ptr<ListMemo> m_phoneList;
+    std::unique_ptr<MailAlarm> m_mailAlarm;
 
     QHash<QObject*, std::function<void()>> m_exitHandlers;
     QHash<QObject*, std::function<void()>> m_doubleClickHandlers;

@@ -72,6 +72,10 @@ int main(int argc, char* argv[])
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, window.get(),
                      &TfrmTarnwick::requestTermination);
 
+    if (options->testMail && !window->terminationRequested()) {
+        window->BitBtn2Click();
+        window->requestTermination();
+    }
     if (!window->terminationRequested()) {
         if (!headless)
             window->show();
