@@ -1,5 +1,9 @@
 // Real echo requests to the loopback range through the probe, in the namespace the tests run in.
+#include "PingCycleFakes.h"
+
+#include "alarm/AlarmDispatch.h"
 #include "monitor/IcmpProbe.h"
+#include "monitor/PingCycle.h"
 #include "platform/AppError.h"
 #include "platform/IcmpSocket.h"
 #include "platform/SocketError.h"
@@ -101,4 +105,23 @@ TEST(IcmpProbeLoopback, PayloadTextGoesOutAndAnswerIsStillMatched) {
     probe.setHost(QStringLiteral("127.0.0.1"));
     probe.ping("tarnwick", 0);
     EXPECT_EQ(probe.replyStatus().replyStatusType, ReplyStatusType::Echo);
+}
+
+TEST(IcmpProbeLoopback, WholeCycleOverLocalAddressesKeepsThemHealthy) {
+    REQUIRE_ICMP();
+    FakeHost host;
+    host.lines = {QStringLiteral("127.0.0.1:本地地址=100%"), QStringLiteral("localhost:本机=100%"),
+                  QStringLiteral("127.0.0.9:环回=100%")};
+    IcmpProbe probe;
+    AlarmDispatch dispatch([] { return AlarmDispatch::Switches{true, true, true, true}; }, nullptr);
+    PingCycle cycle(host, probe, dispatch);
+    cycle.bbPingClick();
+    EXPECT_EQ(host.info.size(), 2) << host.info.join('\n').toStdString(); // start and end only
+    for (const QString& line : host.lines) {
+        // Answered within the clock's resolution: quality 100 and an average of (about) 0 ms.
+        EXPECT_TRUE(line.endsWith(QStringLiteral("=100%,0")) || line.endsWith(QStringLiteral("=100%,1")))
+            << line.toStdString();
+    }
+    EXPECT_EQ(dispatch.currentCode(), 0);
+    EXPECT_EQ(probe.sequenceNumber(), IcmpProbe::kFirstSequenceNumber + 12);
 }
