@@ -5,6 +5,7 @@
 
 #include "monitor/IcmpPacket.h"
 #include "monitor/IcmpProbe.h"
+#include "platform/AppError.h"
 #include "platform/SocketError.h"
 #include "platform/TickClock.h"
 
@@ -220,24 +221,50 @@ TEST_P(IcmpProbeInNamespaces, NameThatDoesNotResolveRaisesAndKeepsTheSequenceNum
 INSTANTIATE_TEST_SUITE_P(Sockets, IcmpProbeInNamespaces, ::testing::Values(Mode::RawOnly, Mode::DatagramOnly),
                          modeName);
 
+namespace {
+
+// Capabilities belong to the thread: the calling one gives up the privilege for raw sockets.
+void dropRawSocketPrivilege() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+    data[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
+    data[CAP_NET_RAW / 32].permitted &= ~(1u << (CAP_NET_RAW % 32));
+    ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+}
+
+} // namespace
+
 TEST(IcmpProbeFallback, DatagramSocketIsUsedWhereRawOnesAreRefused) {
     if (!NetLab::unavailableReason().empty())
         GTEST_SKIP() << NetLab::unavailableReason();
     NetLab lab;
     lab.runIn(NetLab::Ns::Probe, [] {
-        // Capabilities belong to the thread: this one gives up the privilege for raw sockets.
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2]{};
-        ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
-        data[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
-        data[CAP_NET_RAW / 32].permitted &= ~(1u << (CAP_NET_RAW % 32));
-        ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
-
+        dropRawSocketPrivilege();
         IcmpProbe probe;
         probe.setHost(QStringLiteral("127.0.0.1"));
         probe.ping();
         EXPECT_EQ(probe.lastSocketKind(), IcmpSocket::Kind::Datagram);
         EXPECT_EQ(probe.replyStatus().replyStatusType, ReplyStatusType::Echo);
         EXPECT_EQ(probe.replyStatus().msgType, IcmpPacket::kEchoReply);
+    });
+}
+
+TEST(IcmpProbeFallback, NeitherKindOfSocketMeansCannotAllocateSocket) {
+    if (!NetLab::unavailableReason().empty())
+        GTEST_SKIP() << NetLab::unavailableReason();
+    NetLab lab;
+    // The router namespace keeps the default that lets no group open ICMP datagram sockets.
+    lab.runIn(NetLab::Ns::Router, [] {
+        dropRawSocketPrivilege();
+        IcmpProbe probe;
+        probe.setHost(QStringLiteral("127.0.0.1"));
+        try {
+            probe.ping();
+            ADD_FAILURE() << "the echo request went out without a socket";
+        } catch (const AppError& e) {
+            EXPECT_EQ(e.text(), QStringLiteral("Cannot allocate socket."));
+        }
+        EXPECT_EQ(probe.sequenceNumber(), IcmpProbe::kFirstSequenceNumber);
     });
 }
