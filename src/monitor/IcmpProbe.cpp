@@ -51,7 +51,7 @@ void IcmpProbe::ping(QByteArrayView payload, quint16 sequence) {
     ++m_sequence;
 }
 
-void IcmpProbe::send(const std::array<quint8, 52>& packet) {
+void IcmpProbe::send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet) {
     const quint32 address = resolve(m_host);
     if (!m_socket) {
         m_socket = IcmpSocket::open(m_mode);

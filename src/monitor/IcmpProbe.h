@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/EchoProbe.h"
+#include "monitor/IcmpPacket.h"
 #include "platform/IcmpSocket.h"
 
 #include <QByteArrayView>
@@ -57,7 +58,7 @@ public:
     static quint32 resolve(const QString& host);
 
 private:
-    void send(const std::array<quint8, 52>& packet);
+    void send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet);
     ReplyStatus waitForAnswer();
     std::optional<ReplyStatus> receiveOne();
 
@@ -70,5 +71,5 @@ private:
     ReplyStatus m_result;
     std::unique_ptr<IcmpSocket> m_socket;
     std::optional<IcmpSocket::Kind> m_lastKind;
-    std::array<quint8, 1024> m_buffer{};
+    std::array<quint8, IcmpPacket::kReceiveBufferSize> m_buffer{};
 };

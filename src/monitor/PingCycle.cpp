@@ -72,15 +72,20 @@ void PingCycle::bbPingClick() {
 }
 
 void PingCycle::pingAddress(int index) {
-    auto entryKey = [&] { return AddressLine::entryKey(m_host.addressLine(index)); };
-
     const QString line = TextSplit::trimmed(m_host.addressLine(index));
-    int quality = AddressLine::storedQuality(line).value_or(100);
-    qint64 rttSum = AddressLine::storedRtt(line);
-    int failed = 0;
+    const int storedQuality = AddressLine::storedQuality(line).value_or(100);
     m_probe.setHost(AddressLine::host(line));
-
     const int count = qMax(1, m_host.pingSettings().pingCount);
+    const Tally tally = sendEchoRequests(index, count, AddressLine::storedRtt(line));
+    giveVerdict(index, count, tally, storedQuality);
+}
+
+PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 storedRtt) {
+    Tally tally{0, storedRtt};
+    auto fail = [&](const QString& text) {
+        ++tally.failed;
+        m_lastFailure = AddressLine::entryKey(m_host.addressLine(index)) + text;
+    };
     for (int k = 0; k < count; ++k) {
         m_host.processEvents();
         bool raised = false;
@@ -91,20 +96,22 @@ void PingCycle::pingAddress(int index) {
         }
         m_host.processEvents();
         if (raised) {
-            ++failed;
-            m_lastFailure = entryKey() + failureTextOfError();
+            fail(failureTextOfError()); // counted, but adds nothing to the sum
             continue;
         }
         const ReplyStatus& result = m_probe.replyStatus();
-        rttSum += result.msRoundTripTime;
-        if (result.replyStatusType != ReplyStatusType::Echo) {
-            ++failed;
-            m_lastFailure = entryKey() + failureText(result.replyStatusType);
-        }
+        tally.rttSum += result.msRoundTripTime;
+        if (result.replyStatusType != ReplyStatusType::Echo)
+            fail(failureText(result.replyStatusType));
     }
+    return tally;
+}
 
-    quality = runningQuality(currentQuality(count - failed, count), quality);
-    const int rtt = averageRtt(rttSum, count);
+void PingCycle::giveVerdict(int index, int count, const Tally& tally, int storedQuality) {
+    auto entryKey = [&] { return AddressLine::entryKey(m_host.addressLine(index)); };
+    const int failed = tally.failed;
+    int quality = runningQuality(currentQuality(count - failed, count), storedQuality);
+    const int rtt = averageRtt(tally.rttSum, count);
     const PingSettings settings = m_host.pingSettings();
 
     auto report = [&](const QString& subject, const QString& verdict) {

@@ -32,7 +32,14 @@ public:
     bool isRunning() const { return m_running; }
 
 private:
+    struct Tally {
+        int failed;
+        qint64 rttSum; // the stored round-trip time and those of the requests that ended with a status
+    };
+
     void pingAddress(int index);
+    Tally sendEchoRequests(int index, int count, qint64 storedRtt);
+    void giveVerdict(int index, int count, const Tally& tally, int storedQuality);
 
     PingCycleHost& m_host;
     EchoProbe& m_probe;
