@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Routes every alarm to the channels the operator has switched on. DispatchAlarm drives the two
+// quick channels for one alarm at once (sound, then the network message); DispatchDeferredAlarms
+// drives the two slow ones once after a whole ping cycle or a received alarm (the mail, then the
+// telephone call sequence). Both read the kind from the current alarm code, which the caller sets
+// just before; at 0 or below they do nothing.
+//
+// A channel is a function that its subsystem fills in when the window wires it; an empty one is a
+// channel this build does not have, and its switch then reaches nothing.
+class AlarmDispatch {
+public:
+    // The four switches on the ping page: cbSD, cbTel, cbEmail, cbNet.
+    struct Switches {
+        bool sound = false;
+        bool telephone = false;
+        bool mail = false;
+        bool network = false;
+        bool any() const { return sound || telephone || mail || network; }
+    };
+
+    // The telephone channel: the entry of the telephone list at its current position (empty past
+    // its end), and the start of the call sequence.
+    struct TelephoneChannel {
+        std::function<QString()> currentEntry;
+        std::function<void()> callNextNumber;
+    };
+
+    static QString mailSubject() { return QStringLiteral("接受监控的网络报警信息"); }
+
+    AlarmDispatch(std::function<Switches()> switches, std::function<void(const QString&)> addInfo);
+
+    // The current alarm code (an AlarmKind, 0 for none).
+    int currentCode() const { return m_currentCode; }
+    void setCurrentCode(int code) { m_currentCode = code; }
+
+    Switches switches() const { return m_switches(); }
+
+    // Channels, given the current alarm code and the address text (entry key).
+    std::function<void(int code, const QString& address)> playAlarmSound;
+    std::function<void(int code, const QString& address)> sendNetworkAlarm;
+    // Returns only when the mail exchange has ended, whether it succeeded or not.
+    std::function<void(const QString& subject)> sendAlarmMail;
+    void setTelephoneChannel(TelephoneChannel channel) { m_telephone = std::move(channel); }
+    bool hasTelephoneChannel() const { return bool(m_telephone.callNextNumber); }
+
+    void DispatchAlarm(const QString& address);
+    void DispatchDeferredAlarms();
+
+private:
+    std::function<Switches()> m_switches;
+    std::function<void(const QString&)> m_addInfo;
+    TelephoneChannel m_telephone;
+    int m_currentCode = 0;
+};

@@ -1,0 +1,133 @@
+#include "monitor/IcmpProbe.h"
+
+#include "monitor/IcmpPacket.h"
+#include "platform/AppError.h"
+#include "platform/HostLookup.h"
+#include "platform/SocketError.h"
+#include "platform/TickClock.h"
+
+#include <QCoreApplication>
+
+#include <cstring>
+
+namespace {
+
+constexpr quint32 kLoopback = 0x7f000001;
+
+} // namespace
+
+IcmpProbe::IcmpProbe(const TickClock& clock, IcmpSocket::Mode mode)
+    : m_clock(clock)
+    , m_mode(mode)
+    , m_identifier(quint16(QCoreApplication::applicationPid())) {}
+
+IcmpProbe::IcmpProbe()
+    : IcmpProbe(TickClock::system()) {}
+
+IcmpProbe::~IcmpProbe() = default;
+
+quint32 IcmpProbe::resolve(const QString& host) {
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return kLoopback;
+    if (const auto address = IcmpPacket::parseDottedIPv4(host))
+        return *address;
+    return HostLookup::resolveIPv4(host);
+}
+
+void IcmpProbe::ping(QByteArrayView payload, quint16 sequence) {
+    if (sequence != 0)
+        m_sequence = sequence;
+    const auto packet = IcmpPacket::buildEchoRequest(m_identifier, m_sequence, m_clock.now(), payload);
+    const quint32 start = m_clock.now();
+    send(packet);
+    ReplyStatus result = waitForAnswer();
+    // The round trip covers the lookup, the send and the whole wait, so a timed-out request
+    // records about the receive timeout.
+    result.msRoundTripTime = TickClock::elapsed(start, m_clock.now());
+    m_result = result;
+    m_socket.reset();
+    if (onReply)
+        onReply(m_result);
+    ++m_sequence;
+}
+
+void IcmpProbe::send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet) {
+    const quint32 address = resolve(m_host);
+    if (!m_socket) {
+        m_socket = IcmpSocket::open(m_mode);
+        if (!m_socket)
+            throw AppError(QStringLiteral("Cannot allocate socket."));
+        m_lastKind = m_socket->kind();
+    }
+    m_socket->setTimeToLive(kTimeToLive);
+    std::size_t sent = 0;
+    try {
+        sent = m_socket->sendTo(packet.data(), packet.size(), address);
+    } catch (const SocketError& e) {
+        if (e.code() == IcmpSocket::messageTooLongCode())
+            throw AppError(QStringLiteral("Package Size Too Big."));
+        throw;
+    }
+    if (sent < packet.size())
+        throw AppError(QStringLiteral("Not all bytes sent."));
+}
+
+ReplyStatus IcmpProbe::waitForAnswer() {
+    ReplyStatus timedOut;
+    timedOut.sequenceNumber = m_sequence;
+    timedOut.replyStatusType = ReplyStatusType::TimedOut;
+
+    m_buffer.fill(0);
+    const quint32 waitStart = m_clock.now();
+    qint64 remaining = m_receiveTimeout;
+    for (;;) {
+        if (!m_socket->waitReadable(int(qMax<qint64>(remaining, 0))))
+            return timedOut;
+        if (const auto match = receiveOne())
+            return *match;
+        remaining = qint64(m_receiveTimeout) - qint64(TickClock::elapsed(waitStart, m_clock.now()));
+        if (remaining <= 0)
+            return timedOut;
+    }
+}
+
+std::optional<ReplyStatus> IcmpProbe::receiveOne() {
+    std::size_t n = 0;
+    quint8 datagramTtl = 0;
+    if (m_socket->kind() == IcmpSocket::Kind::Raw) {
+        const auto got = m_socket->receive(m_buffer.data(), m_buffer.size());
+        if (!got)
+            return std::nullopt;
+        n = got->size;
+    } else {
+        // Received where an error report's quoted request belongs; a plain answer moves down to
+        // where the ICMP message of an IP datagram starts.
+        constexpr std::size_t at = IcmpPacket::kQuotedRequestOffset;
+        const auto got = m_socket->receive(m_buffer.data() + at, m_buffer.size() - at);
+        if (!got)
+            return std::nullopt;
+        if (got->isErrorReport) {
+            n = IcmpPacket::frameErrorReport(m_buffer, got->size, got->errorType, got->errorCode, got->source);
+        } else {
+            std::memmove(m_buffer.data() + IcmpPacket::kAnswerOffset, m_buffer.data() + at, got->size);
+            datagramTtl = quint8(qMax(got->timeToLive, 0));
+            n = IcmpPacket::frameAnswer(m_buffer, got->size, got->source, datagramTtl);
+        }
+    }
+    if (n == 0) {
+        ReplyStatus none;
+        none.sequenceNumber = m_sequence;
+        return none;
+    }
+    const IcmpPacket::Answer answer = IcmpPacket::readAnswer({m_buffer.data(), n});
+    if (!answer.sequence || *answer.sequence != m_sequence)
+        return std::nullopt;
+    ReplyStatus result;
+    result.bytesReceived = int(n);
+    result.fromIpAddress = IcmpPacket::dotted(answer.source);
+    result.msgType = answer.type;
+    result.sequenceNumber = *answer.sequence;
+    result.timeToLive = answer.timeToLive;
+    result.replyStatusType = answer.status;
+    return result;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "monitor/EchoProbe.h"
+#include "monitor/IcmpPacket.h"
+#include "platform/IcmpSocket.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class TickClock;
+
+// The echo probe: sends one ICMP echo request to `Host` and waits for the answer that carries its
+// sequence number. Every request gets a socket of its own, so no stale answer waits in one between
+// requests; answers to earlier requests that arrive during a later wait are told apart by their
+// sequence number and dropped.
+//
+// Failures are thrown: SocketError for what the system refused (with its text), AppError for the
+// probe's own texts ("Cannot allocate socket.", "Not enough bytes received", "Non-echo type
+// response received", "Package Size Too Big.", "Not all bytes sent."). After a failure the result
+// keeps the previous values and the sequence number stays where it was.
+class IcmpProbe final : public EchoProbe {
+public:
+    static constexpr quint16 kFirstSequenceNumber = 3489;
+    static constexpr int kDefaultReceiveTimeout = 5000;
+    static constexpr int kTimeToLive = 128;
+
+    explicit IcmpProbe(const TickClock& clock, IcmpSocket::Mode mode = IcmpSocket::Mode::RawThenDatagram);
+    IcmpProbe();
+    ~IcmpProbe() override;
+
+    void setHost(const QString& host) override { m_host = host; }
+    const QString& host() const { return m_host; }
+
+    // Longest wait for the answer, in ms. The monitor keeps 5000; tests shorten it.
+    void setReceiveTimeout(int ms) { m_receiveTimeout = ms; }
+    int receiveTimeout() const { return m_receiveTimeout; }
+
+    quint16 sequenceNumber() const { return m_sequence; }
+
+    // Sends one echo request. A sequence number other than 0 replaces the current one first.
+    void ping(QByteArrayView payload, quint16 sequence);
+    void ping() override { ping({}, 0); }
+
+    const ReplyStatus& replyStatus() const override { return m_result; }
+
+    // Raised with the result at the end of every completed echo request.
+    std::function<void(const ReplyStatus&)> onReply;
+
+    // The kind of the socket of the latest request, once one was opened.
+    std::optional<IcmpSocket::Kind> lastSocketKind() const { return m_lastKind; }
+
+    // "localhost" in any case is 127.0.0.1, a dotted address stands for itself, anything else is
+    // looked up. Throws SocketError when the lookup fails.
+    static quint32 resolve(const QString& host);
+
+private:
+    void send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet);
+    ReplyStatus waitForAnswer();
+    std::optional<ReplyStatus> receiveOne();
+
+    const TickClock& m_clock;
+    IcmpSocket::Mode m_mode;
+    QString m_host;
+    int m_receiveTimeout = kDefaultReceiveTimeout;
+    quint16 m_sequence = kFirstSequenceNumber;
+    quint16 m_identifier;
+    ReplyStatus m_result;
+    std::unique_ptr<IcmpSocket> m_socket;
+    std::optional<IcmpSocket::Kind> m_lastKind;
+    std::array<quint8, IcmpPacket::kReceiveBufferSize> m_buffer{};
+};

@@ -1,0 +1,176 @@
+#include "monitor/PingCycle.h"
+
+#include "alarm/AlarmDispatch.h"
+#include "alarm/AlarmKind.h"
+#include "monitor/AddressLine.h"
+#include "monitor/EchoProbe.h"
+#include "monitor/PingCycleHost.h"
+#include "monitor/PingVerdict.h"
+#include "monitor/TextSplit.h"
+
+#include <exception>
+
+using namespace PingVerdict;
+
+namespace {
+
+// Ends the running state however the cycle ends. Should a channel throw out of the cycle, the Ping
+// button comes back, so that the operator can start the next cycle and the countdown can too.
+class RunningScope {
+public:
+    RunningScope(bool& running, PingCycleHost& host)
+        : m_running(running)
+        , m_host(host)
+        , m_exceptions(std::uncaught_exceptions()) {
+        m_running = true;
+    }
+    ~RunningScope() {
+        m_running = false;
+        if (std::uncaught_exceptions() > m_exceptions)
+            m_host.setPingEnabled(true);
+    }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+private:
+    bool& m_running;
+    PingCycleHost& m_host;
+    int m_exceptions;
+};
+
+} // namespace
+
+PingCycle::PingCycle(PingCycleHost& host, EchoProbe& probe, AlarmDispatch& dispatch)
+    : m_host(host)
+    , m_probe(probe)
+    , m_dispatch(dispatch) {}
+
+void PingCycle::bbPingClick() {
+    if (m_running)
+        return;
+    RunningScope scope(m_running, m_host);
+
+    m_host.setPingEnabled(false);
+    m_lastFailure.clear();
+    m_host.hideReportPane();
+    if (m_dispatch.currentCode() > 0)
+        resetAlarmState();
+    m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping开始..."));
+
+    // The count is taken once: lines deleted during the cycle read as empty ones.
+    const int count = m_host.addressLineCount();
+    for (int i = 0; i < count; ++i) {
+        if (m_host.isPingEnabled())
+            break; // stopped by Cancel
+        pingAddress(i);
+    }
+
+    m_dispatch.DispatchDeferredAlarms();
+    m_host.setPingEnabled(true);
+    m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping结束。"));
+    m_host.switchCountdownOn();
+}
+
+void PingCycle::pingAddress(int index) {
+    const QString line = TextSplit::trimmed(m_host.addressLine(index));
+    const int storedQuality = AddressLine::storedQuality(line).value_or(100);
+    m_probe.setHost(AddressLine::host(line));
+    const int count = qMax(1, m_host.pingSettings().pingCount);
+    const Tally tally = sendEchoRequests(index, count, AddressLine::storedRtt(line));
+    giveVerdict(index, count, tally, storedQuality);
+}
+
+PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 storedRtt) {
+    Tally tally{0, storedRtt};
+    auto fail = [&](const QString& text) {
+        ++tally.failed;
+        m_lastFailure = AddressLine::entryKey(m_host.addressLine(index)) + text;
+    };
+    for (int k = 0; k < count; ++k) {
+        m_host.processEvents();
+        bool raised = false;
+        try {
+            m_probe.ping();
+        } catch (...) {
+            raised = true;
+        }
+        m_host.processEvents();
+        if (raised) {
+            fail(failureTextOfError()); // counted, but adds nothing to the sum
+            continue;
+        }
+        const ReplyStatus& result = m_probe.replyStatus();
+        tally.rttSum += result.msRoundTripTime;
+        if (result.replyStatusType != ReplyStatusType::Echo)
+            fail(failureText(result.replyStatusType));
+    }
+    return tally;
+}
+
+void PingCycle::giveVerdict(int index, int count, const Tally& tally, int storedQuality) {
+    auto entryKey = [&] { return AddressLine::entryKey(m_host.addressLine(index)); };
+    const int failed = tally.failed;
+    int quality = runningQuality(currentQuality(count - failed, count), storedQuality);
+    const int rtt = averageRtt(tally.rttSum, count);
+    const PingSettings settings = m_host.pingSettings();
+
+    auto report = [&](const QString& subject, const QString& verdict) {
+        m_host.addInfo(verdictLine(m_host.timeStampPrefix(), subject, verdict, quality, rtt));
+    };
+    auto raise = [&](AlarmKind kind) {
+        m_dispatch.setCurrentCode(kind);
+        m_dispatch.DispatchAlarm(entryKey());
+    };
+    auto rewrite = [&] {
+        m_host.setAddressLine(
+            index, AddressLine::withSuffix(m_host.addressLine(index), AddressLine::cycleSuffix(quality, rtt)));
+    };
+
+    if (failed >= count) {
+        report(m_lastFailure, unreachableText());
+        rewrite();
+        raise(Break);
+        return;
+    }
+    const int previous = AddressLine::storedQuality(TextSplit::trimmed(m_host.addressLine(index))).value_or(0);
+    if (previous == 0 && failed == 0) {
+        quality = 100;
+        report(entryKey(), restoredText());
+    } else if (failed == 0 && !settings.ignoreNormal) {
+        report(entryKey(), normalText());
+    }
+    if (failed > 0) {
+        report(entryKey(), packetLossText());
+        if (settings.qualityThreshold >= quality && settings.qualityAlarm)
+            raise(Bad);
+    }
+    if (rtt >= settings.rttThreshold) {
+        report(entryKey(), slowText());
+        if (settings.rttAlarm)
+            raise(Slow);
+    }
+    rewrite();
+}
+
+void PingCycle::bbCancClick() {
+    const AlarmDispatch::Switches on = m_dispatch.switches();
+    if (on.any() && m_dispatch.currentCode() > 0) {
+        resetAlarmState();
+        if (on.telephone)
+            m_host.endCallInProgress();
+        return;
+    }
+    if (m_host.isPingEnabled()) {
+        m_host.closeWindow();
+        return;
+    }
+    m_host.setPingEnabled(true);
+}
+
+void PingCycle::resetAlarmState() {
+    m_dispatch.setCurrentCode(NoAlarm);
+    m_host.stopAlarmSound();
+    m_host.resetAlarmPositions();
+    m_host.clearAlarmSoundList();
+    m_host.addInfo(QStringLiteral("参数初始化成功！"));
+}

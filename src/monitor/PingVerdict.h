@@ -1,0 +1,40 @@
+#pragma once
+
+#include "monitor/ReplyStatus.h"
+
+#include <QString>
+#include <QtGlobal>
+
+// The arithmetic and the texts of the verdict the ping cycle gives for one address.
+namespace PingVerdict {
+
+// Nearest integer, halves to the even neighbour (62.5 -> 62, 37.5 -> 38).
+qint64 roundHalfEven(double value);
+
+// Share of answered echo requests in per cent: round(answered / count * 100).
+int currentQuality(int answered, int count);
+
+// The stored quality carried on by this cycle's share: round(current * stored / 100).
+int runningQuality(int current, int stored);
+
+// Mean of the stored round-trip time and the count round-trip times summed up: round(sum / (count + 1)).
+int averageRtt(qint64 sum, int count);
+
+// Failure text of an echo request that raised an error.
+QString failureTextOfError();
+
+// Failure text of an echo request that ended with a status other than Echo.
+QString failureText(ReplyStatusType status);
+
+// The verdict texts placed after the entry key.
+QString unreachableText(); // after the failure text: " 网络质量："
+QString restoredText();
+QString normalText();
+QString packetLossText();
+QString slowText();
+
+// prefix + subject + verdict text + quality + "%,平均RTT：" + rtt + "ms". The subject is the entry
+// key, or for the unreachable verdict the last failure text, which begins with it.
+QString verdictLine(const QString& prefix, const QString& subject, const QString& verdictText, int quality, int rtt);
+
+} // namespace PingVerdict

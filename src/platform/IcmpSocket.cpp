@@ -1,0 +1,173 @@
+#include "platform/IcmpSocket.h"
+
+#include "platform/SocketError.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int openSocket(int type) {
+    return ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+}
+
+sockaddr_in toSockaddr(quint32 address) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = 0;
+    sa.sin_addr.s_addr = htonl(address);
+    return sa;
+}
+
+} // namespace
+
+std::unique_ptr<IcmpSocket> IcmpSocket::open(Mode mode, int* systemError) {
+    int error = 0;
+    if (mode != Mode::DatagramOnly) {
+        const int handle = openSocket(SOCK_RAW);
+        if (handle >= 0)
+            return std::unique_ptr<IcmpSocket>(new IcmpSocket(handle, Kind::Raw));
+        error = errno;
+        // Only a refusal for want of privilege is worth the datagram kind; anything else (no
+        // descriptors left, no memory) would fail there too.
+        const bool refused = error == EPERM || error == EACCES;
+        if (mode == Mode::RawOnly || !refused) {
+            if (systemError)
+                *systemError = error;
+            return nullptr;
+        }
+    }
+    const int handle = openSocket(SOCK_DGRAM);
+    if (handle < 0) {
+        if (systemError)
+            *systemError = errno;
+        return nullptr;
+    }
+    // Unreachable and time-exceeded reports arrive only through the error queue, and the TTL of an
+    // answer only as ancillary data, since a datagram socket delivers no IP header.
+    const int on = 1;
+    if (::setsockopt(handle, IPPROTO_IP, IP_RECVERR, &on, sizeof on) != 0 ||
+        ::setsockopt(handle, IPPROTO_IP, IP_RECVTTL, &on, sizeof on) != 0) {
+        if (systemError)
+            *systemError = errno;
+        ::close(handle);
+        return nullptr;
+    }
+    return std::unique_ptr<IcmpSocket>(new IcmpSocket(handle, Kind::Datagram));
+}
+
+IcmpSocket::IcmpSocket(int handle, Kind kind)
+    : m_handle(handle)
+    , m_kind(kind) {}
+
+IcmpSocket::~IcmpSocket() {
+    ::close(m_handle);
+}
+
+int IcmpSocket::messageTooLongCode() {
+    return EMSGSIZE;
+}
+
+void IcmpSocket::setTimeToLive(int ttl) {
+    if (::setsockopt(m_handle, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0)
+        throw SocketError::fromSystem(errno);
+}
+
+std::size_t IcmpSocket::sendTo(const quint8* data, std::size_t size, quint32 address) {
+    const sockaddr_in sa = toSockaddr(address);
+    ssize_t sent;
+    do {
+        sent = ::sendto(m_handle, data, size, 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0)
+        throw SocketError::fromSystem(errno);
+    return std::size_t(sent);
+}
+
+bool IcmpSocket::waitReadable(int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(qMax(timeoutMs, 0));
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd pfd{m_handle, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, int(qMax<qint64>(left, 0)));
+        if (ready > 0)
+            return true;
+        if (ready == 0)
+            return false;
+        if (errno != EINTR)
+            throw SocketError::fromSystem(errno);
+    }
+}
+
+std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::size_t capacity) {
+    Received got;
+    sockaddr_in from{};
+    alignas(cmsghdr) char control[512];
+    iovec iov{buffer, capacity};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+
+    ssize_t n = -1;
+    if (m_kind == Kind::Datagram) {
+        n = ::recvmsg(m_handle, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (n >= 0) {
+            got.size = std::size_t(n);
+            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+                if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR)
+                    continue;
+                sock_extended_err ee{};
+                std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
+                if (ee.ee_origin != SO_EE_ORIGIN_ICMP)
+                    continue;
+                sockaddr_in offender{};
+                std::memcpy(&offender, SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(c))),
+                            sizeof offender);
+                got.isErrorReport = true;
+                got.errorType = ee.ee_type;
+                got.errorCode = ee.ee_code;
+                got.source = ntohl(offender.sin_addr.s_addr);
+            }
+            if (got.isErrorReport)
+                return got;
+            // A local error without an ICMP origin (for instance a failed neighbour lookup): it
+            // says nothing the probe can match; the wait goes on with whatever comes next.
+            return std::nullopt;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            throw SocketError::fromSystem(errno);
+        msg.msg_namelen = sizeof from;
+        msg.msg_controllen = sizeof control;
+        n = ::recvmsg(m_handle, &msg, MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return std::nullopt; // readable only for an error report that was already taken
+    } else {
+        do {
+            n = ::recvmsg(m_handle, &msg, 0);
+        } while (n < 0 && errno == EINTR);
+    }
+    if (n < 0)
+        throw SocketError::fromSystem(errno);
+    got.size = std::size_t(n);
+    got.source = ntohl(from.sin_addr.s_addr);
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
+            int ttl = 0;
+            std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+            got.timeToLive = ttl;
+        }
+    }
+    return got;
+}

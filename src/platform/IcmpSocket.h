@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+
+// One IPv4 ICMP socket, closed when the object goes. The calls of the operating system for the
+// echo probe are all here, so that another platform needs only another IcmpSocket.cpp.
+//
+// A raw socket (type raw, protocol ICMP) sees every ICMP message of the host with its IP header.
+// Where the account may not open one, Linux offers the ICMP datagram socket instead: it carries
+// only echo requests and their replies, hands them over without the IP header, owns the
+// identifier of the request itself, and reports destination unreachable and time exceeded through
+// the socket's error queue. The probe turns both back into what a raw socket would have given.
+class IcmpSocket {
+public:
+    enum class Kind { Raw, Datagram };
+    enum class Mode {
+        RawThenDatagram, // raw; the datagram kind when the system refuses raw sockets to this account
+        RawOnly,
+        DatagramOnly,
+    };
+
+    // What one receive gave.
+    struct Received {
+        std::size_t size = 0;       // bytes placed in the buffer
+        quint32 source = 0;         // sender (for an error report: the host that sent the ICMP error), host order
+        int timeToLive = -1;        // datagram kind: TTL of the answer when the system tells it, else -1
+        bool isErrorReport = false; // datagram kind: an ICMP error about our request; the buffer holds
+                                    // the ICMP message we sent, as quoted by the reporting host
+        quint8 errorType = 0;
+        quint8 errorCode = 0;
+    };
+
+    // Nullptr when no socket could be opened; *systemError then holds the system's error code.
+    static std::unique_ptr<IcmpSocket> open(Mode mode, int* systemError = nullptr);
+
+    ~IcmpSocket();
+    IcmpSocket(const IcmpSocket&) = delete;
+    IcmpSocket& operator=(const IcmpSocket&) = delete;
+
+    Kind kind() const { return m_kind; }
+
+    // IP time to live of what is sent. Throws SocketError.
+    void setTimeToLive(int ttl);
+
+    // Sends the ICMP message to the address (host order), port 0; returns the bytes that went out.
+    // Throws SocketError; its code is messageTooLongCode() when the message is too long to send.
+    std::size_t sendTo(const quint8* data, std::size_t size, quint32 address);
+
+    // True when something can be received within the time; false when the time ran out.
+    // Throws SocketError.
+    bool waitReadable(int timeoutMs);
+
+    // Receives one datagram (datagram kind: an error report first, if one is waiting). Nullopt when
+    // the socket was readable but held nothing for the caller (an error without an ICMP origin, or
+    // one already taken). Throws SocketError.
+    std::optional<Received> receive(quint8* buffer, std::size_t capacity);
+
+    static int messageTooLongCode();
+
+private:
+    IcmpSocket(int handle, Kind kind);
+
+    int m_handle;
+    Kind m_kind;
+};

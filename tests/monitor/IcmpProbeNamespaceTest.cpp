@@ -1,0 +1,270 @@
+// The probe against hosts that do not answer, routers that answer for them and a late answer, in
+// network namespaces made by the test. Each case runs with the raw socket and with the datagram
+// socket that the probe falls back to without the privilege for a raw one.
+#include "NetLab.h"
+
+#include "monitor/IcmpPacket.h"
+#include "monitor/IcmpProbe.h"
+#include "platform/AppError.h"
+#include "platform/SocketError.h"
+#include "platform/TickClock.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <linux/capability.h>
+#include <netinet/in.h>
+#include <optional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Mode = IcmpSocket::Mode;
+
+// Both ends of a wait are read from a millisecond clock that truncates; a wait of t ms may read t - 1.
+constexpr quint32 kTickSlack = 2;
+
+class IcmpProbeInNamespaces : public ::testing::TestWithParam<Mode> {
+protected:
+    void SetUp() override {
+        const std::string why = NetLab::unavailableReason();
+        if (!why.empty())
+            GTEST_SKIP() << why;
+        m_lab.emplace();
+    }
+
+    // One echo request from the probe namespace; the probe is made there, so are its sockets.
+    ReplyStatus pingOnce(const char* host, int timeoutMs, IcmpProbe* keep = nullptr) {
+        ReplyStatus result;
+        m_lab->runIn(NetLab::Ns::Probe, [&] {
+            IcmpProbe own(TickClock::system(), GetParam());
+            IcmpProbe& probe = keep ? *keep : own;
+            probe.setHost(QString::fromLatin1(host));
+            probe.setReceiveTimeout(timeoutMs);
+            probe.ping();
+            result = probe.replyStatus();
+            EXPECT_EQ(probe.lastSocketKind(),
+                      GetParam() == Mode::RawOnly ? IcmpSocket::Kind::Raw : IcmpSocket::Kind::Datagram);
+        });
+        return result;
+    }
+
+    std::optional<NetLab> m_lab;
+};
+
+std::string modeName(const ::testing::TestParamInfo<Mode>& info) {
+    return info.param == Mode::RawOnly ? "RawSocket" : "DatagramSocket";
+}
+
+// Answers echo requests in the host namespace, whose kernel stays silent: each request is answered
+// only when the next one arrives (a late answer), and the newer one after `delayMs`, if given.
+class LateResponder {
+public:
+    LateResponder(const NetLab& lab, std::optional<int> delayMs)
+        : m_delayMs(delayMs) {
+        std::future<void> ready = m_ready.get_future();
+        m_thread = std::thread([this, &lab] { lab.runIn(NetLab::Ns::Host, [this] { serve(); }); });
+        ready.wait(); // the first request must not go out before the responder listens
+    }
+    ~LateResponder() {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    void serve() {
+        const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+        m_ready.set_value();
+        ASSERT_GE(fd, 0);
+        std::vector<std::pair<sockaddr_in, std::vector<quint8>>> requests;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!m_stop && std::chrono::steady_clock::now() < deadline) {
+            pollfd pfd{fd, POLLIN, 0};
+            if (::poll(&pfd, 1, 50) <= 0)
+                continue;
+            quint8 buffer[1024];
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            const std::size_t h = std::size_t(buffer[0] & 0x0f) * 4;
+            if (n < ssize_t(h + 8) || buffer[h] != IcmpPacket::kEchoRequest)
+                continue;
+            requests.emplace_back(from, std::vector<quint8>(buffer + h, buffer + n));
+            if (requests.size() >= 2)
+                answer(fd, requests[requests.size() - 2]);
+            if (m_delayMs && requests.size() >= 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(*m_delayMs));
+                answer(fd, requests.back());
+            }
+        }
+        ::close(fd);
+    }
+
+    static void answer(int fd, std::pair<sockaddr_in, std::vector<quint8>> request) {
+        std::vector<quint8>& icmp = request.second;
+        icmp[0] = IcmpPacket::kEchoReply;
+        icmp[2] = icmp[3] = 0;
+        const quint16 sum = IcmpPacket::checksum(icmp);
+        icmp[2] = quint8(sum >> 8);
+        icmp[3] = quint8(sum);
+        ::sendto(fd, icmp.data(), icmp.size(), 0, reinterpret_cast<const sockaddr*>(&request.first),
+                 sizeof request.first);
+    }
+
+    std::optional<int> m_delayMs;
+    std::promise<void> m_ready;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST_P(IcmpProbeInNamespaces, LoopbackAnswers) {
+    const ReplyStatus r = pingOnce("127.0.0.1", 2000);
+    EXPECT_EQ(r.replyStatusType, ReplyStatusType::Echo);
+    EXPECT_EQ(r.fromIpAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(r.bytesReceived, 72);
+    EXPECT_EQ(r.sequenceNumber, IcmpProbe::kFirstSequenceNumber);
+}
+
+TEST_P(IcmpProbeInNamespaces, HostThatNeverAnswersTimesOut) {
+    const ReplyStatus r = pingOnce(NetLab::kSilent, 400);
+    EXPECT_EQ(r.replyStatusType, ReplyStatusType::TimedOut);
+    EXPECT_EQ(r.fromIpAddress, QStringLiteral("0.0.0.0"));
+    EXPECT_EQ(r.bytesReceived, 0);
+    EXPECT_EQ(r.msgType, 0);
+    EXPECT_EQ(r.timeToLive, 0);
+    EXPECT_EQ(r.sequenceNumber, IcmpProbe::kFirstSequenceNumber);
+    EXPECT_GE(r.msRoundTripTime, 400u - kTickSlack);
+    EXPECT_LT(r.msRoundTripTime, 2000u);
+}
+
+TEST_P(IcmpProbeInNamespaces, RouterAnswersDestinationUnreachable) {
+    const ReplyStatus r = pingOnce(NetLab::kUnreachable, 3000);
+    EXPECT_EQ(r.replyStatusType, ReplyStatusType::Unreachable);
+    EXPECT_EQ(r.msgType, IcmpPacket::kDestinationUnreachable);
+    EXPECT_EQ(r.fromIpAddress, QString::fromLatin1(NetLab::kRouter));
+    EXPECT_EQ(r.sequenceNumber, IcmpProbe::kFirstSequenceNumber);
+    EXPECT_LT(r.msRoundTripTime, 3000u);
+}
+
+TEST_P(IcmpProbeInNamespaces, RoutingLoopEndsInTimeExceeded) {
+    const ReplyStatus r = pingOnce(NetLab::kLooping, 3000);
+    EXPECT_EQ(r.replyStatusType, ReplyStatusType::TtlExceeded);
+    EXPECT_EQ(r.msgType, IcmpPacket::kTimeExceeded);
+    // Whichever of the two looping hops counts the TTL down to zero reports it.
+    EXPECT_TRUE(r.fromIpAddress == QStringLiteral("192.0.2.254") ||
+                r.fromIpAddress == QStringLiteral("203.0.113.129") ||
+                r.fromIpAddress == QStringLiteral("203.0.113.130"))
+        << r.fromIpAddress.toStdString();
+    EXPECT_LT(r.msRoundTripTime, 3000u);
+}
+
+TEST_P(IcmpProbeInNamespaces, LateAnswerToThePreviousRequestIsDropped) {
+    LateResponder responder(*m_lab, 150);
+    m_lab->runIn(NetLab::Ns::Probe, [&] {
+        IcmpProbe probe(TickClock::system(), GetParam());
+        probe.setHost(QString::fromLatin1(NetLab::kHost));
+        probe.setReceiveTimeout(300);
+        probe.ping(); // held back by the responder
+        EXPECT_EQ(probe.replyStatus().replyStatusType, ReplyStatusType::TimedOut);
+
+        probe.setReceiveTimeout(3000);
+        probe.ping(); // the first request's answer comes at once, this one's 150 ms later
+        const ReplyStatus& r = probe.replyStatus();
+        EXPECT_EQ(r.replyStatusType, ReplyStatusType::Echo);
+        EXPECT_EQ(r.sequenceNumber, IcmpProbe::kFirstSequenceNumber + 1);
+        EXPECT_EQ(r.msgType, IcmpPacket::kEchoReply);
+        EXPECT_EQ(r.fromIpAddress, QString::fromLatin1(NetLab::kHost));
+        EXPECT_GE(r.msRoundTripTime, 140u) << "the late answer to the first request was taken";
+    });
+}
+
+TEST_P(IcmpProbeInNamespaces, LateAnswerAloneLetsTheWaitRunToItsEnd) {
+    LateResponder responder(*m_lab, std::nullopt);
+    m_lab->runIn(NetLab::Ns::Probe, [&] {
+        IcmpProbe probe(TickClock::system(), GetParam());
+        probe.setHost(QString::fromLatin1(NetLab::kHost));
+        probe.setReceiveTimeout(300);
+        probe.ping();
+        probe.ping(); // only the first request's answer arrives
+        EXPECT_EQ(probe.replyStatus().replyStatusType, ReplyStatusType::TimedOut);
+        EXPECT_EQ(probe.replyStatus().sequenceNumber, IcmpProbe::kFirstSequenceNumber + 1);
+        EXPECT_GE(probe.replyStatus().msRoundTripTime, 300u - kTickSlack);
+    });
+}
+
+TEST_P(IcmpProbeInNamespaces, NameThatDoesNotResolveRaisesAndKeepsTheSequenceNumber) {
+    m_lab->runIn(NetLab::Ns::Probe, [&] {
+        IcmpProbe probe(TickClock::system(), GetParam());
+        probe.setHost(QStringLiteral("127.0.0.1"));
+        probe.ping();
+        const ReplyStatus before = probe.replyStatus();
+        probe.setHost(QStringLiteral("no-such-station.invalid"));
+        EXPECT_THROW(probe.ping(), SocketError);
+        EXPECT_EQ(probe.sequenceNumber(), IcmpProbe::kFirstSequenceNumber + 1);
+        EXPECT_EQ(probe.replyStatus().sequenceNumber, before.sequenceNumber);
+        probe.setHost(QStringLiteral("127.0.0.1"));
+        probe.ping();
+        EXPECT_EQ(probe.replyStatus().sequenceNumber, IcmpProbe::kFirstSequenceNumber + 1);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(Sockets, IcmpProbeInNamespaces, ::testing::Values(Mode::RawOnly, Mode::DatagramOnly),
+                         modeName);
+
+namespace {
+
+// Capabilities belong to the thread: the calling one gives up the privilege for raw sockets.
+void dropRawSocketPrivilege() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
+    data[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
+    data[CAP_NET_RAW / 32].permitted &= ~(1u << (CAP_NET_RAW % 32));
+    ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+}
+
+} // namespace
+
+TEST(IcmpProbeFallback, DatagramSocketIsUsedWhereRawOnesAreRefused) {
+    if (!NetLab::unavailableReason().empty())
+        GTEST_SKIP() << NetLab::unavailableReason();
+    NetLab lab;
+    lab.runIn(NetLab::Ns::Probe, [] {
+        dropRawSocketPrivilege();
+        IcmpProbe probe;
+        probe.setHost(QStringLiteral("127.0.0.1"));
+        probe.ping();
+        EXPECT_EQ(probe.lastSocketKind(), IcmpSocket::Kind::Datagram);
+        EXPECT_EQ(probe.replyStatus().replyStatusType, ReplyStatusType::Echo);
+        EXPECT_EQ(probe.replyStatus().msgType, IcmpPacket::kEchoReply);
+    });
+}
+
+TEST(IcmpProbeFallback, NeitherKindOfSocketMeansCannotAllocateSocket) {
+    if (!NetLab::unavailableReason().empty())
+        GTEST_SKIP() << NetLab::unavailableReason();
+    NetLab lab;
+    // The router namespace keeps the default that lets no group open ICMP datagram sockets.
+    lab.runIn(NetLab::Ns::Router, [] {
+        dropRawSocketPrivilege();
+        IcmpProbe probe;
+        probe.setHost(QStringLiteral("127.0.0.1"));
+        try {
+            probe.ping();
+            ADD_FAILURE() << "the echo request went out without a socket";
+        } catch (const AppError& e) {
+            EXPECT_EQ(e.text(), QStringLiteral("Cannot allocate socket."));
+        }
+        EXPECT_EQ(probe.sequenceNumber(), IcmpProbe::kFirstSequenceNumber);
+    });
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "monitor/EchoProbe.h"
+#include "monitor/PingCycleHost.h"
+#include "platform/AppError.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <ostream>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+// The window as the ping cycle sees it: lines, settings and what the cycle did to it.
+class FakeHost final : public PingCycleHost {
+public:
+    QStringList lines;
+    PingSettings settings;
+    QStringList info;
+    bool pingEnabled = true;
+    bool countdownOn = false;
+    int reportPaneHidden = 0;
+    int soundStopped = 0;
+    int positionsReset = 0;
+    int soundListCleared = 0;
+    int callsEnded = 0;
+    int windowClosed = 0;
+    int eventsProcessed = 0;
+    std::function<void()> onProcessEvents;
+
+    int addressLineCount() const override { return int(lines.size()); }
+    QString addressLine(int index) const override { return index < lines.size() ? lines[index] : QString(); }
+    void setAddressLine(int index, const QString& line) override {
+        if (index < lines.size())
+            lines[index] = line;
+    }
+    PingSettings pingSettings() const override { return settings; }
+    void addInfo(const QString& line) override { info << line; }
+    QString timeStampPrefix() const override { return QStringLiteral("T> "); }
+    void hideReportPane() override { ++reportPaneHidden; }
+    void processEvents() override {
+        ++eventsProcessed;
+        if (onProcessEvents)
+            onProcessEvents();
+    }
+    bool isPingEnabled() const override { return pingEnabled; }
+    void setPingEnabled(bool enabled) override { pingEnabled = enabled; }
+    void switchCountdownOn() override { countdownOn = true; }
+    void stopAlarmSound() override { ++soundStopped; }
+    void resetAlarmPositions() override { ++positionsReset; }
+    void clearAlarmSoundList() override { ++soundListCleared; }
+    void endCallInProgress() override { ++callsEnded; }
+    void closeWindow() override { ++windowClosed; }
+};
+
+// How one scripted echo request ends: a status with its round trip, or a raised error.
+struct Outcome {
+    std::optional<ReplyStatusType> status;
+    quint32 rtt = 0;
+};
+inline Outcome answered(quint32 rtt) {
+    return {ReplyStatusType::Echo, rtt};
+}
+inline Outcome timedOut(quint32 rtt = 5000) {
+    return {ReplyStatusType::TimedOut, rtt};
+}
+inline Outcome raised() {
+    return {std::nullopt, 0};
+}
+inline Outcome withStatus(ReplyStatusType status, quint32 rtt) {
+    return {status, rtt};
+}
+
+// An echo probe that plays a script, one outcome per request, and remembers the hosts it was given.
+class ScriptedProbe final : public EchoProbe {
+public:
+    std::deque<Outcome> script;
+    QStringList hosts;
+    int pings = 0;
+
+    void setHost(const QString& host) override { hosts << host; }
+    void ping() override {
+        ++pings;
+        if (script.empty()) {
+            ADD_FAILURE() << "more echo requests than scripted";
+            throw AppError(QStringLiteral("script ran out"));
+        }
+        const Outcome next = script.front();
+        script.pop_front();
+        if (!next.status)
+            throw AppError(QStringLiteral("Cannot allocate socket."));
+        m_result = ReplyStatus{};
+        m_result.replyStatusType = *next.status;
+        m_result.msRoundTripTime = next.rtt;
+    }
+    const ReplyStatus& replyStatus() const override { return m_result; }
+
+private:
+    ReplyStatus m_result;
+};
