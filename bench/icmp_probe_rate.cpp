@@ -17,12 +17,14 @@ constexpr int kRounds = 3;
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::duration d) {
+double seconds(Clock::duration d)
+{
     return std::chrono::duration<double>(d).count();
 }
 
 // Seconds for kRequests echo requests through one probe; negative when the probe cannot send.
-double probeRound(IcmpProbe& probe, int* answered) {
+double probeRound(IcmpProbe& probe, int* answered)
+{
     const auto start = Clock::now();
     try {
         for (int i = 0; i < kRequests; ++i) {
@@ -37,7 +39,8 @@ double probeRound(IcmpProbe& probe, int* answered) {
 }
 
 // Seconds for iputils ping with the same count; negative when it did not run.
-double iputilsRound() {
+double iputilsRound()
+{
     const std::string command = "ping -c " + std::to_string(kRequests) + " -i 0 -q 127.0.0.1 >/dev/null 2>&1";
     const auto start = Clock::now();
     const int status = std::system(command.c_str());
@@ -46,7 +49,8 @@ double iputilsRound() {
 
 } // namespace
 
-int main() {
+int main()
+{
     IcmpProbe probe;
     probe.setHost(QStringLiteral("127.0.0.1"));
     double bestProbe = 1e9;

@@ -26,7 +26,8 @@ public:
 
     int addressLineCount() const override { return int(lines.size()); }
     QString addressLine(int index) const override { return lines.value(index); }
-    void setAddressLine(int index, const QString& line) override {
+    void setAddressLine(int index, const QString& line) override
+    {
         if (index < lines.size())
             lines[index] = line;
     }
@@ -45,13 +46,15 @@ public:
     void closeWindow() override {}
 };
 
-double cpuSeconds(const rusage& u) {
+double cpuSeconds(const rusage& u)
+{
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QCoreApplication app(argc, argv);
     BenchHost host;
     for (int i = 0; i < kAddresses; ++i)

@@ -2,9 +2,11 @@
 
 AlarmDispatch::AlarmDispatch(std::function<Switches()> switches, std::function<void(const QString&)> addInfo)
     : m_switches(std::move(switches))
-    , m_addInfo(std::move(addInfo)) {}
+    , m_addInfo(std::move(addInfo))
+{}
 
-void AlarmDispatch::DispatchAlarm(const QString& address) {
+void AlarmDispatch::DispatchAlarm(const QString& address)
+{
     if (m_currentCode <= 0)
         return;
     const Switches on = m_switches();
@@ -15,7 +17,8 @@ void AlarmDispatch::DispatchAlarm(const QString& address) {
         sendNetworkAlarm(m_currentCode, address);
 }
 
-void AlarmDispatch::DispatchDeferredAlarms() {
+void AlarmDispatch::DispatchDeferredAlarms()
+{
     if (m_currentCode <= 0)
         return;
     if (m_switches().mail && sendAlarmMail)

@@ -12,7 +12,8 @@ constexpr double kOneMinute = 1.0 / 1440;
 
 } // namespace
 
-Countdown::Tick Countdown::tDispTimer(int intervalMinutes, int currentAlarmCode) {
+Countdown::Tick Countdown::tDispTimer(int intervalMinutes, int currentAlarmCode)
+{
     Tick tick;
     m_elapsed += kOneSecond;
 
@@ -41,13 +42,15 @@ Countdown::Tick Countdown::tDispTimer(int intervalMinutes, int currentAlarmCode)
     return tick;
 }
 
-Countdown::Toggle Countdown::lMinClick(bool timerOn) {
+Countdown::Toggle Countdown::lMinClick(bool timerOn)
+{
     if (timerOn)
         return {false, pausedCaption()};
     return {true, runningCaption()};
 }
 
-QString Countdown::hoursMinutes(double days) {
+QString Countdown::hoursMinutes(double days)
+{
     const qint64 ms = std::llround(std::fabs(days) * kMsPerDay);
     const qint64 hours = (ms / 3600000) % 24;
     const qint64 minutes = (ms / 60000) % 60;

@@ -11,22 +11,26 @@ namespace {
 constexpr std::size_t kIpHeaderSize = 20;
 constexpr quint8 kProtocolIcmp = 1;
 
-void putLittleEndian16(quint8* at, quint16 value) {
+void putLittleEndian16(quint8* at, quint16 value)
+{
     at[0] = quint8(value);
     at[1] = quint8(value >> 8);
 }
 
-void putBigEndian16(quint8* at, quint16 value) {
+void putBigEndian16(quint8* at, quint16 value)
+{
     at[0] = quint8(value >> 8);
     at[1] = quint8(value);
 }
 
-void putBigEndian32(quint8* at, quint32 value) {
+void putBigEndian32(quint8* at, quint32 value)
+{
     for (int i = 0; i < 4; ++i)
         at[i] = quint8(value >> (24 - 8 * i));
 }
 
-void writeIpHeader(quint8* at, std::size_t totalSize, quint8 timeToLive, quint32 source) {
+void writeIpHeader(quint8* at, std::size_t totalSize, quint8 timeToLive, quint32 source)
+{
     std::fill(at, at + kIpHeaderSize, quint8(0));
     at[0] = 0x45; // version 4, header of five 32-bit words
     putBigEndian16(at + 2, quint16(totalSize));
@@ -38,7 +42,8 @@ void writeIpHeader(quint8* at, std::size_t totalSize, quint8 timeToLive, quint32
 
 } // namespace
 
-quint16 checksum(std::span<const quint8> bytes) {
+quint16 checksum(std::span<const quint8> bytes)
+{
     quint32 sum = 0;
     std::size_t i = 0;
     for (; i + 1 < bytes.size(); i += 2)
@@ -52,7 +57,8 @@ quint16 checksum(std::span<const quint8> bytes) {
 }
 
 std::array<quint8, kEchoRequestSize> buildEchoRequest(quint16 identifier, quint16 sequence, quint32 tick,
-                                                      QByteArrayView payload) {
+                                                      QByteArrayView payload)
+{
     std::array<quint8, kEchoRequestSize> packet{};
     packet[0] = kEchoRequest;
     packet[1] = 0;
@@ -67,7 +73,8 @@ std::array<quint8, kEchoRequestSize> buildEchoRequest(quint16 identifier, quint1
     return packet;
 }
 
-Answer readAnswer(std::span<const quint8> datagram) {
+Answer readAnswer(std::span<const quint8> datagram)
+{
     const std::size_t n = datagram.size();
     const std::size_t h = n > 0 ? std::size_t(datagram[0] & 0x0f) * 4 : 0;
     // A header shorter than 20 bytes is no IPv4 header; its TTL and source would lie past it.
@@ -102,15 +109,16 @@ Answer readAnswer(std::span<const quint8> datagram) {
     return answer;
 }
 
-std::size_t frameAnswer(std::span<quint8> buffer, std::size_t icmpSize, quint32 source, quint8 timeToLive) {
+std::size_t frameAnswer(std::span<quint8> buffer, std::size_t icmpSize, quint32 source, quint8 timeToLive)
+{
     const std::size_t total = kAnswerOffset + icmpSize;
     Q_ASSERT(total <= buffer.size());
     writeIpHeader(buffer.data(), total, timeToLive, source);
     return total;
 }
 
-std::size_t frameErrorReport(std::span<quint8> buffer, std::size_t quotedSize, quint8 type, quint8 code,
-                             quint32 source) {
+std::size_t frameErrorReport(std::span<quint8> buffer, std::size_t quotedSize, quint8 type, quint8 code, quint32 source)
+{
     const std::size_t total = kQuotedRequestOffset + quotedSize;
     Q_ASSERT(total <= buffer.size());
     writeIpHeader(buffer.data(), total, 0, source);
@@ -123,7 +131,8 @@ std::size_t frameErrorReport(std::span<quint8> buffer, std::size_t quotedSize, q
     return total;
 }
 
-std::optional<quint32> parseDottedIPv4(const QString& text) {
+std::optional<quint32> parseDottedIPv4(const QString& text)
+{
     const QStringList parts = text.split(QLatin1Char('.'));
     if (parts.size() != 4)
         return std::nullopt;
@@ -144,7 +153,8 @@ std::optional<quint32> parseDottedIPv4(const QString& text) {
     return address;
 }
 
-QString dotted(quint32 address) {
+QString dotted(quint32 address)
+{
     return QStringLiteral("%1.%2.%3.%4")
         .arg(address >> 24)
         .arg((address >> 16) & 0xff)

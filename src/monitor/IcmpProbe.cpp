@@ -19,14 +19,17 @@ constexpr quint32 kLoopback = 0x7f000001;
 IcmpProbe::IcmpProbe(const TickClock& clock, IcmpSocket::Mode mode)
     : m_clock(clock)
     , m_mode(mode)
-    , m_identifier(quint16(QCoreApplication::applicationPid())) {}
+    , m_identifier(quint16(QCoreApplication::applicationPid()))
+{}
 
 IcmpProbe::IcmpProbe()
-    : IcmpProbe(TickClock::system()) {}
+    : IcmpProbe(TickClock::system())
+{}
 
 IcmpProbe::~IcmpProbe() = default;
 
-quint32 IcmpProbe::resolve(const QString& host) {
+quint32 IcmpProbe::resolve(const QString& host)
+{
     if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
         return kLoopback;
     if (const auto address = IcmpPacket::parseDottedIPv4(host))
@@ -34,7 +37,8 @@ quint32 IcmpProbe::resolve(const QString& host) {
     return HostLookup::resolveIPv4(host);
 }
 
-void IcmpProbe::ping(QByteArrayView payload, quint16 sequence) {
+void IcmpProbe::ping(QByteArrayView payload, quint16 sequence)
+{
     if (sequence != 0)
         m_sequence = sequence;
     const auto packet = IcmpPacket::buildEchoRequest(m_identifier, m_sequence, m_clock.now(), payload);
@@ -51,7 +55,8 @@ void IcmpProbe::ping(QByteArrayView payload, quint16 sequence) {
     ++m_sequence;
 }
 
-void IcmpProbe::send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet) {
+void IcmpProbe::send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet)
+{
     const quint32 address = resolve(m_host);
     if (!m_socket) {
         m_socket = IcmpSocket::open(m_mode);
@@ -72,7 +77,8 @@ void IcmpProbe::send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& pac
         throw AppError(QStringLiteral("Not all bytes sent."));
 }
 
-ReplyStatus IcmpProbe::waitForAnswer() {
+ReplyStatus IcmpProbe::waitForAnswer()
+{
     ReplyStatus timedOut;
     timedOut.sequenceNumber = m_sequence;
     timedOut.replyStatusType = ReplyStatusType::TimedOut;
@@ -91,7 +97,8 @@ ReplyStatus IcmpProbe::waitForAnswer() {
     }
 }
 
-std::optional<ReplyStatus> IcmpProbe::receiveOne() {
+std::optional<ReplyStatus> IcmpProbe::receiveOne()
+{
     std::size_t n = 0;
     quint8 datagramTtl = 0;
     if (m_socket->kind() == IcmpSocket::Kind::Raw) {

@@ -21,10 +21,12 @@ public:
     RunningScope(bool& running, PingCycleHost& host)
         : m_running(running)
         , m_host(host)
-        , m_exceptions(std::uncaught_exceptions()) {
+        , m_exceptions(std::uncaught_exceptions())
+    {
         m_running = true;
     }
-    ~RunningScope() {
+    ~RunningScope()
+    {
         m_running = false;
         if (std::uncaught_exceptions() > m_exceptions)
             m_host.setPingEnabled(true);
@@ -43,9 +45,11 @@ private:
 PingCycle::PingCycle(PingCycleHost& host, EchoProbe& probe, AlarmDispatch& dispatch)
     : m_host(host)
     , m_probe(probe)
-    , m_dispatch(dispatch) {}
+    , m_dispatch(dispatch)
+{}
 
-void PingCycle::bbPingClick() {
+void PingCycle::bbPingClick()
+{
     if (m_running)
         return;
     RunningScope scope(m_running, m_host);
@@ -71,7 +75,8 @@ void PingCycle::bbPingClick() {
     m_host.switchCountdownOn();
 }
 
-void PingCycle::pingAddress(int index) {
+void PingCycle::pingAddress(int index)
+{
     const QString line = TextSplit::trimmed(m_host.addressLine(index));
     const int storedQuality = AddressLine::storedQuality(line).value_or(100);
     m_probe.setHost(AddressLine::host(line));
@@ -80,7 +85,8 @@ void PingCycle::pingAddress(int index) {
     giveVerdict(index, count, tally, storedQuality);
 }
 
-PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 storedRtt) {
+PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 storedRtt)
+{
     Tally tally{0, storedRtt};
     auto fail = [&](const QString& text) {
         ++tally.failed;
@@ -107,7 +113,8 @@ PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 stored
     return tally;
 }
 
-void PingCycle::giveVerdict(int index, int count, const Tally& tally, int storedQuality) {
+void PingCycle::giveVerdict(int index, int count, const Tally& tally, int storedQuality)
+{
     auto entryKey = [&] { return AddressLine::entryKey(m_host.addressLine(index)); };
     const int failed = tally.failed;
     int quality = runningQuality(currentQuality(count - failed, count), storedQuality);
@@ -152,7 +159,8 @@ void PingCycle::giveVerdict(int index, int count, const Tally& tally, int stored
     rewrite();
 }
 
-void PingCycle::bbCancClick() {
+void PingCycle::bbCancClick()
+{
     const AlarmDispatch::Switches on = m_dispatch.switches();
     if (on.any() && m_dispatch.currentCode() > 0) {
         resetAlarmState();
@@ -167,7 +175,8 @@ void PingCycle::bbCancClick() {
     m_host.setPingEnabled(true);
 }
 
-void PingCycle::resetAlarmState() {
+void PingCycle::resetAlarmState()
+{
     m_dispatch.setCurrentCode(NoAlarm);
     m_host.stopAlarmSound();
     m_host.resetAlarmPositions();

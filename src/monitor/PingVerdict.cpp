@@ -4,7 +4,8 @@
 
 namespace PingVerdict {
 
-qint64 roundHalfEven(double value) {
+qint64 roundHalfEven(double value)
+{
     const double floor = std::floor(value);
     const double fraction = value - floor;
     qint64 result = qint64(floor);
@@ -13,24 +14,29 @@ qint64 roundHalfEven(double value) {
     return result;
 }
 
-int currentQuality(int answered, int count) {
+int currentQuality(int answered, int count)
+{
     return int(roundHalfEven(double(answered) / count * 100));
 }
 
-int runningQuality(int current, int stored) {
+int runningQuality(int current, int stored)
+{
     const qint64 product = qint64(current) * qint64(stored);
     return int(roundHalfEven(double(product) / 100));
 }
 
-int averageRtt(qint64 sum, int count) {
+int averageRtt(qint64 sum, int count)
+{
     return int(roundHalfEven(double(sum) / (qint64(count) + 1)));
 }
 
-QString failureTextOfError() {
+QString failureTextOfError()
+{
     return QStringLiteral("网络不通！！！地址不可用或没有连接！");
 }
 
-QString failureText(ReplyStatusType status) {
+QString failureText(ReplyStatusType status)
+{
     switch (status) {
     case ReplyStatusType::Error:
         return QStringLiteral("网络不通！！！收到错误的回应信息！");
@@ -45,23 +51,29 @@ QString failureText(ReplyStatusType status) {
     }
 }
 
-QString unreachableText() {
+QString unreachableText()
+{
     return QStringLiteral(" 网络质量：");
 }
-QString restoredText() {
+QString restoredText()
+{
     return QStringLiteral("网络恢复正常！！！网络质量：");
 }
-QString normalText() {
+QString normalText()
+{
     return QStringLiteral("网络正常！网络质量：");
 }
-QString packetLossText() {
+QString packetLossText()
+{
     return QStringLiteral("网络有丢包！！！网络质量：");
 }
-QString slowText() {
+QString slowText()
+{
     return QStringLiteral("网络响应时间(RTT)过大！！！网络质量：");
 }
 
-QString verdictLine(const QString& prefix, const QString& subject, const QString& verdictText, int quality, int rtt) {
+QString verdictLine(const QString& prefix, const QString& subject, const QString& verdictText, int quality, int rtt)
+{
     return prefix + subject + verdictText + QString::number(quality) + QStringLiteral("%,平均RTT：") +
            QString::number(rtt) + QStringLiteral("ms");
 }

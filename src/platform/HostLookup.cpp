@@ -10,7 +10,8 @@
 
 namespace HostLookup {
 
-quint32 resolveIPv4(const QString& name) {
+quint32 resolveIPv4(const QString& name)
+{
     QByteArray host = name.toUtf8();
     if (host.isEmpty()) {
         char own[256] = {};

@@ -14,11 +14,13 @@
 
 namespace {
 
-int openSocket(int type) {
+int openSocket(int type)
+{
     return ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
 }
 
-sockaddr_in toSockaddr(quint32 address) {
+sockaddr_in toSockaddr(quint32 address)
+{
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
     sa.sin_port = 0;
@@ -28,7 +30,8 @@ sockaddr_in toSockaddr(quint32 address) {
 
 } // namespace
 
-std::unique_ptr<IcmpSocket> IcmpSocket::open(Mode mode, int* systemError) {
+std::unique_ptr<IcmpSocket> IcmpSocket::open(Mode mode, int* systemError)
+{
     int error = 0;
     if (mode != Mode::DatagramOnly) {
         const int handle = openSocket(SOCK_RAW);
@@ -65,22 +68,27 @@ std::unique_ptr<IcmpSocket> IcmpSocket::open(Mode mode, int* systemError) {
 
 IcmpSocket::IcmpSocket(int handle, Kind kind)
     : m_handle(handle)
-    , m_kind(kind) {}
+    , m_kind(kind)
+{}
 
-IcmpSocket::~IcmpSocket() {
+IcmpSocket::~IcmpSocket()
+{
     ::close(m_handle);
 }
 
-int IcmpSocket::messageTooLongCode() {
+int IcmpSocket::messageTooLongCode()
+{
     return EMSGSIZE;
 }
 
-void IcmpSocket::setTimeToLive(int ttl) {
+void IcmpSocket::setTimeToLive(int ttl)
+{
     if (::setsockopt(m_handle, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0)
         throw SocketError::fromSystem(errno);
 }
 
-std::size_t IcmpSocket::sendTo(const quint8* data, std::size_t size, quint32 address) {
+std::size_t IcmpSocket::sendTo(const quint8* data, std::size_t size, quint32 address)
+{
     const sockaddr_in sa = toSockaddr(address);
     ssize_t sent;
     do {
@@ -91,7 +99,8 @@ std::size_t IcmpSocket::sendTo(const quint8* data, std::size_t size, quint32 add
     return std::size_t(sent);
 }
 
-bool IcmpSocket::waitReadable(int timeoutMs) {
+bool IcmpSocket::waitReadable(int timeoutMs)
+{
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(qMax(timeoutMs, 0));
     for (;;) {
@@ -107,7 +116,8 @@ bool IcmpSocket::waitReadable(int timeoutMs) {
     }
 }
 
-std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::size_t capacity) {
+std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::size_t capacity)
+{
     Received got;
     sockaddr_in from{};
     alignas(cmsghdr) char control[512];

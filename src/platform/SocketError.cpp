@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
-SocketError SocketError::fromSystem(int code) {
+SocketError SocketError::fromSystem(int code)
+{
     return SocketError(code, qt_error_string(code));
 }

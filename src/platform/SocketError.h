@@ -8,7 +8,8 @@ class SocketError : public AppError {
 public:
     SocketError(int code, const QString& text)
         : AppError(text)
-        , m_code(code) {}
+        , m_code(code)
+    {}
     int code() const { return m_code; }
 
     // The error of the operating system with its own text.

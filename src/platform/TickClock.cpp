@@ -10,7 +10,8 @@ namespace {
 
 class SystemTickClock final : public TickClock {
 public:
-    quint32 now() const override {
+    quint32 now() const override
+    {
 #ifdef _WIN32
         return static_cast<quint32>(GetTickCount64());
 #else
@@ -25,7 +26,8 @@ public:
 
 } // namespace
 
-const TickClock& TickClock::system() {
+const TickClock& TickClock::system()
+{
     static const SystemTickClock clock;
     return clock;
 }

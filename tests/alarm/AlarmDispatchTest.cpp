@@ -14,7 +14,8 @@ struct Wired {
     QString telephoneEntry = QStringLiteral("13800000000");
     AlarmDispatch dispatch{[this] { return on; }, [this](const QString& line) { journal << "info " + line; }};
 
-    Wired(bool withTelephone = true) {
+    Wired(bool withTelephone = true)
+    {
         dispatch.playAlarmSound = [this](int code, const QString& a) {
             journal << QStringLiteral("sound %1 %2").arg(code).arg(a);
         };
@@ -29,7 +30,8 @@ struct Wired {
 
 } // namespace
 
-TEST(AlarmDispatch, NoCurrentAlarmReachesNoChannel) {
+TEST(AlarmDispatch, NoCurrentAlarmReachesNoChannel)
+{
     Wired w;
     w.on = {true, true, true, true};
     for (int code : {0, -1}) {
@@ -40,7 +42,8 @@ TEST(AlarmDispatch, NoCurrentAlarmReachesNoChannel) {
     EXPECT_TRUE(w.journal.isEmpty()) << w.journal.join('|').toStdString();
 }
 
-TEST(AlarmDispatch, ImmediateChannelsRunSoundFirstThenNetworkAsSwitched) {
+TEST(AlarmDispatch, ImmediateChannelsRunSoundFirstThenNetworkAsSwitched)
+{
     Wired w;
     w.dispatch.setCurrentCode(Bad);
     w.on = {true, true, true, true};
@@ -54,7 +57,8 @@ TEST(AlarmDispatch, ImmediateChannelsRunSoundFirstThenNetworkAsSwitched) {
     EXPECT_EQ(w.dispatch.currentCode(), Bad); // the code stays after the dispatch
 }
 
-TEST(AlarmDispatch, DeferredChannelsSendTheMailBeforeDialling) {
+TEST(AlarmDispatch, DeferredChannelsSendTheMailBeforeDialling)
+{
     Wired w;
     w.dispatch.setCurrentCode(Break);
     w.on = {false, true, true, false};
@@ -63,7 +67,8 @@ TEST(AlarmDispatch, DeferredChannelsSendTheMailBeforeDialling) {
                                       QStringLiteral("info 正常拨号:13800000000......"), QStringLiteral("call")}));
 }
 
-TEST(AlarmDispatch, EmptyTelephoneEntryStillWritesTheDialLine) {
+TEST(AlarmDispatch, EmptyTelephoneEntryStillWritesTheDialLine)
+{
     Wired w;
     w.telephoneEntry.clear();
     w.dispatch.setCurrentCode(Remote);
@@ -72,7 +77,8 @@ TEST(AlarmDispatch, EmptyTelephoneEntryStillWritesTheDialLine) {
     EXPECT_EQ(w.journal, QStringList({QStringLiteral("info 正常拨号:......"), QStringLiteral("call")}));
 }
 
-TEST(AlarmDispatch, ChannelsThatAreNotWiredStaySilentAndWriteNothing) {
+TEST(AlarmDispatch, ChannelsThatAreNotWiredStaySilentAndWriteNothing)
+{
     Wired w(false);
     w.dispatch.playAlarmSound = nullptr;
     w.dispatch.sendAlarmMail = nullptr;

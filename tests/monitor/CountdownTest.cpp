@@ -5,7 +5,8 @@
 namespace {
 
 // Ticks until the countdown asks for a cycle; returns that tick's number (0 if it never did).
-int ticksToCycle(Countdown& countdown, int interval, int limit = 100000) {
+int ticksToCycle(Countdown& countdown, int interval, int limit = 100000)
+{
     for (int tick = 1; tick <= limit; ++tick) {
         if (countdown.tDispTimer(interval, 0).startCycle)
             return tick;
@@ -15,7 +16,8 @@ int ticksToCycle(Countdown& countdown, int interval, int limit = 100000) {
 
 } // namespace
 
-TEST(Countdown, CycleStartsAtTheTickTheDayFractionArithmeticGives) {
+TEST(Countdown, CycleStartsAtTheTickTheDayFractionArithmeticGives)
+{
     const struct {
         int interval;
         int tick;
@@ -29,7 +31,8 @@ TEST(Countdown, CycleStartsAtTheTickTheDayFractionArithmeticGives) {
     }
 }
 
-TEST(Countdown, DisplayStepsDownFromTheIntervalToOneMinute) {
+TEST(Countdown, DisplayStepsDownFromTheIntervalToOneMinute)
+{
     Countdown countdown;
     std::vector<QString> shown;
     for (int tick = 1; tick <= 1801; ++tick)
@@ -45,28 +48,32 @@ TEST(Countdown, DisplayStepsDownFromTheIntervalToOneMinute) {
     EXPECT_EQ(longOne.tDispTimer(90, 0).display, QStringLiteral("01:30"));
 }
 
-TEST(Countdown, LoweringTheIntervalBelowTheElapsedTimeStartsACycleAtTheNextTick) {
+TEST(Countdown, LoweringTheIntervalBelowTheElapsedTimeStartsACycleAtTheNextTick)
+{
     Countdown countdown;
     for (int tick = 0; tick < 600; ++tick)
         ASSERT_FALSE(countdown.tDispTimer(30, 0).startCycle);
     EXPECT_TRUE(countdown.tDispTimer(5, 0).startCycle);
 }
 
-TEST(Countdown, IntervalsOutsideADayAreClamped) {
+TEST(Countdown, IntervalsOutsideADayAreClamped)
+{
     Countdown big;
     EXPECT_EQ(big.tDispTimer(5000, 0).display, QStringLiteral("23:58"));
     Countdown negative;
     EXPECT_TRUE(negative.tDispTimer(-3, 0).startCycle);
 }
 
-TEST(Countdown, DigitsAlternateRedAndBlueEveryTick) {
+TEST(Countdown, DigitsAlternateRedAndBlueEveryTick)
+{
     Countdown countdown;
     EXPECT_EQ(countdown.tDispTimer(30, 0).colour, Countdown::DigitColour::Blue);
     EXPECT_EQ(countdown.tDispTimer(30, 0).colour, Countdown::DigitColour::Red);
     EXPECT_EQ(countdown.tDispTimer(30, 0).colour, Countdown::DigitColour::Blue);
 }
 
-TEST(Countdown, TrayIconBlinksWhileAnAlarmIsCurrentAndReturnsToNormalOnce) {
+TEST(Countdown, TrayIconBlinksWhileAnAlarmIsCurrentAndReturnsToNormalOnce)
+{
     using Icon = Countdown::TrayIcon;
     Countdown countdown;
     EXPECT_EQ(countdown.tDispTimer(30, 0).trayIcon, std::nullopt);
@@ -78,7 +85,8 @@ TEST(Countdown, TrayIconBlinksWhileAnAlarmIsCurrentAndReturnsToNormalOnce) {
     EXPECT_EQ(countdown.tDispTimer(30, -1).trayIcon, std::nullopt);
 }
 
-TEST(Countdown, ToggleSwitchesTheTimerAndTheCaptionAndKeepsTheElapsedTime) {
+TEST(Countdown, ToggleSwitchesTheTimerAndTheCaptionAndKeepsTheElapsedTime)
+{
     Countdown countdown;
     QString shown;
     while (shown != QStringLiteral("00:12"))

@@ -11,7 +11,8 @@ namespace {
 
 // An IP datagram: a header of `headerWords` 32-bit words with TTL and source, then the ICMP bytes.
 std::vector<quint8> datagram(std::vector<quint8> icmp, quint8 ttl = 64, int headerWords = 5,
-                             std::array<quint8, 4> source = {192, 0, 2, 9}) {
+                             std::array<quint8, 4> source = {192, 0, 2, 9})
+{
     std::vector<quint8> bytes(std::size_t(headerWords) * 4, 0);
     bytes[0] = quint8(0x40 | headerWords);
     bytes[8] = ttl;
@@ -22,7 +23,8 @@ std::vector<quint8> datagram(std::vector<quint8> icmp, quint8 ttl = 64, int head
 }
 
 // An ICMP error message quoting an echo request with the sequence number (least significant byte first).
-std::vector<quint8> errorQuoting(quint8 type, quint16 sequence, int quotedHeaderWords = 5) {
+std::vector<quint8> errorQuoting(quint8 type, quint16 sequence, int quotedHeaderWords = 5)
+{
     std::vector<quint8> icmp = {type, 1, 0, 0, 0, 0, 0, 0};
     std::vector<quint8> quoted(std::size_t(quotedHeaderWords) * 4, 0);
     quoted[0] = quint8(0x40 | quotedHeaderWords);
@@ -32,7 +34,8 @@ std::vector<quint8> errorQuoting(quint8 type, quint16 sequence, int quotedHeader
     return icmp;
 }
 
-QString readError(const std::vector<quint8>& bytes) {
+QString readError(const std::vector<quint8>& bytes)
+{
     try {
         readAnswer(bytes);
     } catch (const AppError& e) {
@@ -43,7 +46,8 @@ QString readError(const std::vector<quint8>& bytes) {
 
 } // namespace
 
-TEST(IcmpPacket, ChecksumFollowsRfc1071IncludingOddLengths) {
+TEST(IcmpPacket, ChecksumFollowsRfc1071IncludingOddLengths)
+{
     struct Case {
         std::vector<quint8> bytes;
         quint16 sum;
@@ -62,7 +66,8 @@ TEST(IcmpPacket, ChecksumFollowsRfc1071IncludingOddLengths) {
     }
 }
 
-TEST(IcmpPacket, EchoRequestIsBuiltByteForByte) {
+TEST(IcmpPacket, EchoRequestIsBuiltByteForByte)
+{
     const auto packet = buildEchoRequest(0x1234, 3489, 0x11223344u, {});
     const std::array<quint8, 12> head = {8, 0, 0, 0, 0x34, 0x12, 0xa1, 0x0d, 0x44, 0x33, 0x22, 0x11};
     for (std::size_t i = 0; i < head.size(); ++i) {
@@ -81,7 +86,8 @@ TEST(IcmpPacket, EchoRequestIsBuiltByteForByte) {
     EXPECT_EQ((packet[2] << 8) | packet[3], checksum(zeroed));
 }
 
-TEST(IcmpPacket, PayloadIsFollowedByTheLetterEAndCutAt32Bytes) {
+TEST(IcmpPacket, PayloadIsFollowedByTheLetterEAndCutAt32Bytes)
+{
     const auto shortOne = buildEchoRequest(1, 2, 3, "ab");
     EXPECT_EQ(shortOne[20], 'a');
     EXPECT_EQ(shortOne[21], 'b');
@@ -93,7 +99,8 @@ TEST(IcmpPacket, PayloadIsFollowedByTheLetterEAndCutAt32Bytes) {
     EXPECT_EQ(checksum(longOne), 0);
 }
 
-TEST(IcmpPacket, AnswersAreReadByTypeWithTheirSequenceNumber) {
+TEST(IcmpPacket, AnswersAreReadByTypeWithTheirSequenceNumber)
+{
     std::vector<quint8> reply = {0, 0, 0, 0, 0x34, 0x12, 0xa1, 0x0d};
     std::vector<quint8> request = reply;
     request[0] = 8;
@@ -121,7 +128,8 @@ TEST(IcmpPacket, AnswersAreReadByTypeWithTheirSequenceNumber) {
     }
 }
 
-TEST(IcmpPacket, ErrorMessageQuotingTooLittleMatchesNoSequence) {
+TEST(IcmpPacket, ErrorMessageQuotingTooLittleMatchesNoSequence)
+{
     std::vector<quint8> icmp = errorQuoting(3, 3489);
     icmp.resize(icmp.size() - 2); // the quoted sequence number is cut off
     const Answer a = readAnswer(datagram(icmp));
@@ -129,7 +137,8 @@ TEST(IcmpPacket, ErrorMessageQuotingTooLittleMatchesNoSequence) {
     EXPECT_FALSE(a.sequence.has_value());
 }
 
-TEST(IcmpPacket, ShortDatagramsAndOtherTypesAreErrors) {
+TEST(IcmpPacket, ShortDatagramsAndOtherTypesAreErrors)
+{
     EXPECT_EQ(readError(datagram({0, 0, 0, 0, 0, 0, 0})), QStringLiteral("Not enough bytes received"));
     EXPECT_EQ(readError({0x45}), QStringLiteral("Not enough bytes received"));
     std::vector<quint8> longHeader = datagram({0, 0, 0, 0, 0, 0, 0, 0}, 64, 6);
@@ -139,7 +148,8 @@ TEST(IcmpPacket, ShortDatagramsAndOtherTypesAreErrors) {
     EXPECT_EQ(readError(datagram({13, 0, 0, 0, 0, 0, 0, 0})), QStringLiteral("Non-echo type response received"));
 }
 
-TEST(IcmpPacket, DatagramSocketAnswersAreFramedAsARawSocketWouldSeeThem) {
+TEST(IcmpPacket, DatagramSocketAnswersAreFramedAsARawSocketWouldSeeThem)
+{
     std::array<quint8, kReceiveBufferSize> buffer{};
     const std::vector<quint8> reply = {0, 0, 0, 0, 0x99, 0x99, 0xa2, 0x0d};
     std::copy(reply.begin(), reply.end(), buffer.begin() + kAnswerOffset);
@@ -164,7 +174,8 @@ TEST(IcmpPacket, DatagramSocketAnswersAreFramedAsARawSocketWouldSeeThem) {
     EXPECT_EQ(dotted(a.source), QStringLiteral("192.0.2.254"));
 }
 
-TEST(IcmpPacket, DottedAddressesAreFourNumbersUpTo255) {
+TEST(IcmpPacket, DottedAddressesAreFourNumbersUpTo255)
+{
     struct Case {
         const char* text;
         std::optional<quint32> address;

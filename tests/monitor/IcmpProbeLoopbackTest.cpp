@@ -14,7 +14,8 @@
 namespace {
 
 // Skips the test when this account may open neither a raw nor a datagram ICMP socket.
-bool icmpAvailable() {
+bool icmpAvailable()
+{
     return IcmpSocket::open(IcmpSocket::Mode::RawThenDatagram) != nullptr;
 }
 
@@ -32,7 +33,8 @@ public:
 
 } // namespace
 
-TEST(IcmpProbeLoopback, LocalAddressAnswersWithEchoAtOnce) {
+TEST(IcmpProbeLoopback, LocalAddressAnswersWithEchoAtOnce)
+{
     REQUIRE_ICMP();
     IcmpProbe probe;
     probe.setHost(QStringLiteral("127.0.0.1"));
@@ -47,7 +49,8 @@ TEST(IcmpProbeLoopback, LocalAddressAnswersWithEchoAtOnce) {
     EXPECT_EQ(probe.sequenceNumber(), IcmpProbe::kFirstSequenceNumber + 1);
 }
 
-TEST(IcmpProbeLoopback, LocalhostInAnyCaseAndTheWholeLoopbackRangeAnswer) {
+TEST(IcmpProbeLoopback, LocalhostInAnyCaseAndTheWholeLoopbackRangeAnswer)
+{
     REQUIRE_ICMP();
     EXPECT_EQ(IcmpProbe::resolve(QStringLiteral("LocalHost")), 0x7f000001u);
     IcmpProbe probe;
@@ -66,7 +69,8 @@ TEST(IcmpProbeLoopback, LocalhostInAnyCaseAndTheWholeLoopbackRangeAnswer) {
     }
 }
 
-TEST(IcmpProbeLoopback, SequenceNumbersAdvanceAndWrapAfterCompletedRequestsOnly) {
+TEST(IcmpProbeLoopback, SequenceNumbersAdvanceAndWrapAfterCompletedRequestsOnly)
+{
     REQUIRE_ICMP();
     IcmpProbe probe;
     probe.setHost(QStringLiteral("127.0.0.1"));
@@ -86,7 +90,8 @@ TEST(IcmpProbeLoopback, SequenceNumbersAdvanceAndWrapAfterCompletedRequestsOnly)
     EXPECT_EQ(replies, 2);
 }
 
-TEST(IcmpProbeLoopback, RoundTripTimeIsRightAcrossTheWrapOfTheTickCount) {
+TEST(IcmpProbeLoopback, RoundTripTimeIsRightAcrossTheWrapOfTheTickCount)
+{
     REQUIRE_ICMP();
     SteppingClock clock;
     IcmpProbe probe(clock);
@@ -99,7 +104,8 @@ TEST(IcmpProbeLoopback, RoundTripTimeIsRightAcrossTheWrapOfTheTickCount) {
     EXPECT_LT(probe.replyStatus().msRoundTripTime, 16u);
 }
 
-TEST(IcmpProbeLoopback, PayloadTextGoesOutAndAnswerIsStillMatched) {
+TEST(IcmpProbeLoopback, PayloadTextGoesOutAndAnswerIsStillMatched)
+{
     REQUIRE_ICMP();
     IcmpProbe probe;
     probe.setHost(QStringLiteral("127.0.0.1"));
@@ -107,7 +113,8 @@ TEST(IcmpProbeLoopback, PayloadTextGoesOutAndAnswerIsStillMatched) {
     EXPECT_EQ(probe.replyStatus().replyStatusType, ReplyStatusType::Echo);
 }
 
-TEST(IcmpProbeLoopback, WholeCycleOverLocalAddressesKeepsThemHealthy) {
+TEST(IcmpProbeLoopback, WholeCycleOverLocalAddressesKeepsThemHealthy)
+{
     REQUIRE_ICMP();
     FakeHost host;
     host.lines = {QStringLiteral("127.0.0.1:本地地址=100%"), QStringLiteral("localhost:本机=100%"),

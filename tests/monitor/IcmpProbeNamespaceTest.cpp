@@ -34,7 +34,8 @@ constexpr quint32 kTickSlack = 2;
 
 class IcmpProbeInNamespaces : public ::testing::TestWithParam<Mode> {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         const std::string why = NetLab::unavailableReason();
         if (!why.empty())
             GTEST_SKIP() << why;
@@ -42,7 +43,8 @@ protected:
     }
 
     // One echo request from the probe namespace; the probe is made there, so are its sockets.
-    ReplyStatus pingOnce(const char* host, int timeoutMs, IcmpProbe* keep = nullptr) {
+    ReplyStatus pingOnce(const char* host, int timeoutMs, IcmpProbe* keep = nullptr)
+    {
         ReplyStatus result;
         m_lab->runIn(NetLab::Ns::Probe, [&] {
             IcmpProbe own(TickClock::system(), GetParam());
@@ -60,7 +62,8 @@ protected:
     std::optional<NetLab> m_lab;
 };
 
-std::string modeName(const ::testing::TestParamInfo<Mode>& info) {
+std::string modeName(const ::testing::TestParamInfo<Mode>& info)
+{
     return info.param == Mode::RawOnly ? "RawSocket" : "DatagramSocket";
 }
 
@@ -69,18 +72,21 @@ std::string modeName(const ::testing::TestParamInfo<Mode>& info) {
 class LateResponder {
 public:
     LateResponder(const NetLab& lab, std::optional<int> delayMs)
-        : m_delayMs(delayMs) {
+        : m_delayMs(delayMs)
+    {
         std::future<void> ready = m_ready.get_future();
         m_thread = std::thread([this, &lab] { lab.runIn(NetLab::Ns::Host, [this] { serve(); }); });
         ready.wait(); // the first request must not go out before the responder listens
     }
-    ~LateResponder() {
+    ~LateResponder()
+    {
         m_stop = true;
         m_thread.join();
     }
 
 private:
-    void serve() {
+    void serve()
+    {
         const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
         m_ready.set_value();
         ASSERT_GE(fd, 0);
@@ -108,7 +114,8 @@ private:
         ::close(fd);
     }
 
-    static void answer(int fd, std::pair<sockaddr_in, std::vector<quint8>> request) {
+    static void answer(int fd, std::pair<sockaddr_in, std::vector<quint8>> request)
+    {
         std::vector<quint8>& icmp = request.second;
         icmp[0] = IcmpPacket::kEchoReply;
         icmp[2] = icmp[3] = 0;
@@ -127,7 +134,8 @@ private:
 
 } // namespace
 
-TEST_P(IcmpProbeInNamespaces, LoopbackAnswers) {
+TEST_P(IcmpProbeInNamespaces, LoopbackAnswers)
+{
     const ReplyStatus r = pingOnce("127.0.0.1", 2000);
     EXPECT_EQ(r.replyStatusType, ReplyStatusType::Echo);
     EXPECT_EQ(r.fromIpAddress, QStringLiteral("127.0.0.1"));
@@ -135,7 +143,8 @@ TEST_P(IcmpProbeInNamespaces, LoopbackAnswers) {
     EXPECT_EQ(r.sequenceNumber, IcmpProbe::kFirstSequenceNumber);
 }
 
-TEST_P(IcmpProbeInNamespaces, HostThatNeverAnswersTimesOut) {
+TEST_P(IcmpProbeInNamespaces, HostThatNeverAnswersTimesOut)
+{
     const ReplyStatus r = pingOnce(NetLab::kSilent, 400);
     EXPECT_EQ(r.replyStatusType, ReplyStatusType::TimedOut);
     EXPECT_EQ(r.fromIpAddress, QStringLiteral("0.0.0.0"));
@@ -147,7 +156,8 @@ TEST_P(IcmpProbeInNamespaces, HostThatNeverAnswersTimesOut) {
     EXPECT_LT(r.msRoundTripTime, 2000u);
 }
 
-TEST_P(IcmpProbeInNamespaces, RouterAnswersDestinationUnreachable) {
+TEST_P(IcmpProbeInNamespaces, RouterAnswersDestinationUnreachable)
+{
     const ReplyStatus r = pingOnce(NetLab::kUnreachable, 3000);
     EXPECT_EQ(r.replyStatusType, ReplyStatusType::Unreachable);
     EXPECT_EQ(r.msgType, IcmpPacket::kDestinationUnreachable);
@@ -156,7 +166,8 @@ TEST_P(IcmpProbeInNamespaces, RouterAnswersDestinationUnreachable) {
     EXPECT_LT(r.msRoundTripTime, 3000u);
 }
 
-TEST_P(IcmpProbeInNamespaces, RoutingLoopEndsInTimeExceeded) {
+TEST_P(IcmpProbeInNamespaces, RoutingLoopEndsInTimeExceeded)
+{
     const ReplyStatus r = pingOnce(NetLab::kLooping, 3000);
     EXPECT_EQ(r.replyStatusType, ReplyStatusType::TtlExceeded);
     EXPECT_EQ(r.msgType, IcmpPacket::kTimeExceeded);
@@ -168,7 +179,8 @@ TEST_P(IcmpProbeInNamespaces, RoutingLoopEndsInTimeExceeded) {
     EXPECT_LT(r.msRoundTripTime, 3000u);
 }
 
-TEST_P(IcmpProbeInNamespaces, LateAnswerToThePreviousRequestIsDropped) {
+TEST_P(IcmpProbeInNamespaces, LateAnswerToThePreviousRequestIsDropped)
+{
     LateResponder responder(*m_lab, 150);
     m_lab->runIn(NetLab::Ns::Probe, [&] {
         IcmpProbe probe(TickClock::system(), GetParam());
@@ -188,7 +200,8 @@ TEST_P(IcmpProbeInNamespaces, LateAnswerToThePreviousRequestIsDropped) {
     });
 }
 
-TEST_P(IcmpProbeInNamespaces, LateAnswerAloneLetsTheWaitRunToItsEnd) {
+TEST_P(IcmpProbeInNamespaces, LateAnswerAloneLetsTheWaitRunToItsEnd)
+{
     LateResponder responder(*m_lab, std::nullopt);
     m_lab->runIn(NetLab::Ns::Probe, [&] {
         IcmpProbe probe(TickClock::system(), GetParam());
@@ -202,7 +215,8 @@ TEST_P(IcmpProbeInNamespaces, LateAnswerAloneLetsTheWaitRunToItsEnd) {
     });
 }
 
-TEST_P(IcmpProbeInNamespaces, NameThatDoesNotResolveRaisesAndKeepsTheSequenceNumber) {
+TEST_P(IcmpProbeInNamespaces, NameThatDoesNotResolveRaisesAndKeepsTheSequenceNumber)
+{
     m_lab->runIn(NetLab::Ns::Probe, [&] {
         IcmpProbe probe(TickClock::system(), GetParam());
         probe.setHost(QStringLiteral("127.0.0.1"));
@@ -224,7 +238,8 @@ INSTANTIATE_TEST_SUITE_P(Sockets, IcmpProbeInNamespaces, ::testing::Values(Mode:
 namespace {
 
 // Capabilities belong to the thread: the calling one gives up the privilege for raw sockets.
-void dropRawSocketPrivilege() {
+void dropRawSocketPrivilege()
+{
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
@@ -235,7 +250,8 @@ void dropRawSocketPrivilege() {
 
 } // namespace
 
-TEST(IcmpProbeFallback, DatagramSocketIsUsedWhereRawOnesAreRefused) {
+TEST(IcmpProbeFallback, DatagramSocketIsUsedWhereRawOnesAreRefused)
+{
     if (!NetLab::unavailableReason().empty())
         GTEST_SKIP() << NetLab::unavailableReason();
     NetLab lab;
@@ -250,7 +266,8 @@ TEST(IcmpProbeFallback, DatagramSocketIsUsedWhereRawOnesAreRefused) {
     });
 }
 
-TEST(IcmpProbeFallback, NeitherKindOfSocketMeansCannotAllocateSocket) {
+TEST(IcmpProbeFallback, NeitherKindOfSocketMeansCannotAllocateSocket)
+{
     if (!NetLab::unavailableReason().empty())
         GTEST_SKIP() << NetLab::unavailableReason();
     NetLab lab;

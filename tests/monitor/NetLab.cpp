@@ -18,7 +18,8 @@ namespace {
 constexpr const char* kPrefix = "twlab";
 
 // Runs a shell command, returns its status and what it printed.
-int run(const std::string& command, std::string* output = nullptr) {
+int run(const std::string& command, std::string* output = nullptr)
+{
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (!pipe)
         return -1;
@@ -32,14 +33,16 @@ int run(const std::string& command, std::string* output = nullptr) {
     return status;
 }
 
-void mustRun(const std::string& command) {
+void mustRun(const std::string& command)
+{
     std::string output;
     if (run(command, &output) != 0)
         throw std::runtime_error("network lab: `" + command + "` failed: " + output);
 }
 
 // Namespaces left behind by a test process that was killed: their name carries its pid.
-void removeStaleLabs() {
+void removeStaleLabs()
+{
     DIR* dir = ::opendir("/run/netns");
     if (!dir)
         return;
@@ -59,7 +62,8 @@ void removeStaleLabs() {
 
 } // namespace
 
-std::string NetLab::unavailableReason() {
+std::string NetLab::unavailableReason()
+{
     if (::geteuid() != 0)
         return "network namespaces need root";
     if (run("ip -V") != 0)
@@ -67,7 +71,8 @@ std::string NetLab::unavailableReason() {
     return {};
 }
 
-NetLab::NetLab() {
+NetLab::NetLab()
+{
     removeStaleLabs();
     const std::string base = kPrefix + std::to_string(::getpid());
     m_probe = base + "p";
@@ -108,16 +113,19 @@ NetLab::NetLab() {
     }
 }
 
-NetLab::~NetLab() {
+NetLab::~NetLab()
+{
     removeAll();
 }
 
-void NetLab::removeAll() noexcept {
+void NetLab::removeAll() noexcept
+{
     for (const std::string* ns : {&m_probe, &m_router, &m_host})
         run("ip netns del " + *ns);
 }
 
-const std::string& NetLab::name(Ns ns) const {
+const std::string& NetLab::name(Ns ns) const
+{
     switch (ns) {
     case Ns::Probe:
         return m_probe;
@@ -128,7 +136,8 @@ const std::string& NetLab::name(Ns ns) const {
     }
 }
 
-void NetLab::runIn(Ns ns, const std::function<void()>& work) const {
+void NetLab::runIn(Ns ns, const std::function<void()>& work) const
+{
     std::exception_ptr failure;
     const std::string path = "/run/netns/" + name(ns);
     std::thread thread([&] {

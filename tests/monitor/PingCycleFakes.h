@@ -14,7 +14,8 @@
 #include <ostream>
 
 // Readable texts in failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
+inline void PrintTo(const QString& text, std::ostream* os)
+{
     *os << '"' << text.toStdString() << '"';
 }
 
@@ -37,7 +38,8 @@ public:
 
     int addressLineCount() const override { return int(lines.size()); }
     QString addressLine(int index) const override { return index < lines.size() ? lines[index] : QString(); }
-    void setAddressLine(int index, const QString& line) override {
+    void setAddressLine(int index, const QString& line) override
+    {
         if (index < lines.size())
             lines[index] = line;
     }
@@ -45,7 +47,8 @@ public:
     void addInfo(const QString& line) override { info << line; }
     QString timeStampPrefix() const override { return QStringLiteral("T> "); }
     void hideReportPane() override { ++reportPaneHidden; }
-    void processEvents() override {
+    void processEvents() override
+    {
         ++eventsProcessed;
         if (onProcessEvents)
             onProcessEvents();
@@ -65,16 +68,20 @@ struct Outcome {
     std::optional<ReplyStatusType> status;
     quint32 rtt = 0;
 };
-inline Outcome answered(quint32 rtt) {
+inline Outcome answered(quint32 rtt)
+{
     return {ReplyStatusType::Echo, rtt};
 }
-inline Outcome timedOut(quint32 rtt = 5000) {
+inline Outcome timedOut(quint32 rtt = 5000)
+{
     return {ReplyStatusType::TimedOut, rtt};
 }
-inline Outcome raised() {
+inline Outcome raised()
+{
     return {std::nullopt, 0};
 }
-inline Outcome withStatus(ReplyStatusType status, quint32 rtt) {
+inline Outcome withStatus(ReplyStatusType status, quint32 rtt)
+{
     return {status, rtt};
 }
 
@@ -86,7 +93,8 @@ public:
     int pings = 0;
 
     void setHost(const QString& host) override { hosts << host; }
-    void ping() override {
+    void ping() override
+    {
         ++pings;
         if (script.empty()) {
             ADD_FAILURE() << "more echo requests than scripted";

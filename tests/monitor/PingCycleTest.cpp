@@ -15,7 +15,8 @@ const QString kReset = QStringLiteral("参数初始化成功！");
 
 class PingCycleTest : public ::testing::Test {
 protected:
-    PingCycleTest() {
+    PingCycleTest()
+    {
         dispatch.playAlarmSound = [this](int code, const QString& address) {
             alarms << QStringLiteral("%1 %2").arg(code).arg(address);
         };
@@ -25,7 +26,8 @@ protected:
     void script(std::initializer_list<Outcome> outcomes) { probe.script.insert(probe.script.end(), outcomes); }
 
     // The lines a cycle wrote between its start and end lines.
-    QStringList verdicts() const {
+    QStringList verdicts() const
+    {
         QStringList lines = host.info;
         lines.removeAll(kStart);
         lines.removeAll(kEnd);
@@ -44,7 +46,8 @@ protected:
 
 } // namespace
 
-TEST_F(PingCycleTest, HealthyLineKeepsItsQualityAndWritesNothingWhenNormalIsIgnored) {
+TEST_F(PingCycleTest, HealthyLineKeepsItsQualityAndWritesNothingWhenNormalIsIgnored)
+{
     host.lines = {kLocal + "=100%,0"};
     script({answered(10), answered(20), answered(30), answered(40)});
     cycle.bbPingClick();
@@ -59,7 +62,8 @@ TEST_F(PingCycleTest, HealthyLineKeepsItsQualityAndWritesNothingWhenNormalIsIgno
     EXPECT_EQ(host.eventsProcessed, 8); // before and after each echo request
 }
 
-TEST_F(PingCycleTest, NormalVerdictIsWrittenWhenNotIgnored) {
+TEST_F(PingCycleTest, NormalVerdictIsWrittenWhenNotIgnored)
+{
     host.settings.ignoreNormal = false;
     host.lines = {kLocal + "=100%,0"};
     script({answered(0), answered(0), answered(0), answered(0)});
@@ -68,7 +72,8 @@ TEST_F(PingCycleTest, NormalVerdictIsWrittenWhenNotIgnored) {
     EXPECT_EQ(host.lines[0], kLocal + "=100%,0");
 }
 
-TEST_F(PingCycleTest, LossAndSlownessRaiseBadThenSlowAndOneMailAfterTheCycle) {
+TEST_F(PingCycleTest, LossAndSlownessRaiseBadThenSlowAndOneMailAfterTheCycle)
+{
     host.settings.qualityThreshold = 75;
     host.lines = {kLocal + "=100%,20", QStringLiteral("10.0.0.1:b=100%,0")};
     script({answered(10), answered(20), answered(30), timedOut(5000)});
@@ -95,7 +100,8 @@ TEST_F(PingCycleTest, LossAndSlownessRaiseBadThenSlowAndOneMailAfterTheCycle) {
     EXPECT_TRUE(host.lines[0].startsWith(kLocal + "=38%,"));
 }
 
-TEST_F(PingCycleTest, QualityAndRoundTripThresholdsAreInclusive) {
+TEST_F(PingCycleTest, QualityAndRoundTripThresholdsAreInclusive)
+{
     struct Case {
         int stored;
         int threshold;
@@ -124,7 +130,8 @@ TEST_F(PingCycleTest, QualityAndRoundTripThresholdsAreInclusive) {
     }
 }
 
-TEST_F(PingCycleTest, SwitchedOffAlarmsStillWriteTheirVerdictLines) {
+TEST_F(PingCycleTest, SwitchedOffAlarmsStillWriteTheirVerdictLines)
+{
     host.settings.qualityAlarm = false;
     host.settings.rttAlarm = false;
     host.lines = {QStringLiteral("h:n=100%,0")};
@@ -136,7 +143,8 @@ TEST_F(PingCycleTest, SwitchedOffAlarmsStillWriteTheirVerdictLines) {
     EXPECT_EQ(mails, 0);
 }
 
-TEST_F(PingCycleTest, NoLossNeverRaisesBadWhateverTheStoredQuality) {
+TEST_F(PingCycleTest, NoLossNeverRaisesBadWhateverTheStoredQuality)
+{
     host.settings.qualityThreshold = 100;
     host.lines = {QStringLiteral("h:n=10%,0")};
     script({answered(0), answered(0), answered(0), answered(0)});
@@ -145,7 +153,8 @@ TEST_F(PingCycleTest, NoLossNeverRaisesBadWhateverTheStoredQuality) {
     EXPECT_EQ(host.lines[0], QStringLiteral("h:n=10%,0"));
 }
 
-TEST_F(PingCycleTest, UnreachableReportsTheLastFailureAndRaisesBreak) {
+TEST_F(PingCycleTest, UnreachableReportsTheLastFailureAndRaisesBreak)
+{
     host.lines = {kLocal + "=100%,0"};
     script({raised(), timedOut(5000), withStatus(ReplyStatusType::Unreachable, 7),
             withStatus(ReplyStatusType::TtlExceeded, 3)});
@@ -159,7 +168,8 @@ TEST_F(PingCycleTest, UnreachableReportsTheLastFailureAndRaisesBreak) {
     EXPECT_EQ(mails, 1);
 }
 
-TEST_F(PingCycleTest, EveryFailureHasItsText) {
+TEST_F(PingCycleTest, EveryFailureHasItsText)
+{
     const struct {
         Outcome outcome;
         const char* text;
@@ -182,7 +192,8 @@ TEST_F(PingCycleTest, EveryFailureHasItsText) {
     }
 }
 
-TEST_F(PingCycleTest, UnreachableThenLossyThenRestored) {
+TEST_F(PingCycleTest, UnreachableThenLossyThenRestored)
+{
     host.settings.qualityThreshold = 50;
     host.lines = {QStringLiteral("h:n=100%,0")};
     script({timedOut(), timedOut(), timedOut(), timedOut()});
@@ -209,7 +220,8 @@ TEST_F(PingCycleTest, UnreachableThenLossyThenRestored) {
     EXPECT_TRUE(alarms.isEmpty());
 }
 
-TEST_F(PingCycleTest, FourTimeoutsThenFourQuickAnswersRestoreWithTheOldAverage) {
+TEST_F(PingCycleTest, FourTimeoutsThenFourQuickAnswersRestoreWithTheOldAverage)
+{
     host.lines = {QStringLiteral("h:n=100%,0")};
     script({timedOut(), timedOut(), timedOut(), timedOut()});
     cycle.bbPingClick();
@@ -224,7 +236,8 @@ TEST_F(PingCycleTest, FourTimeoutsThenFourQuickAnswersRestoreWithTheOldAverage) 
     EXPECT_EQ(alarms, QStringList({QStringLiteral("3 h:n")}));
 }
 
-TEST_F(PingCycleTest, NewLineWithoutSuffixAnsweredPerfectlyIsRestored) {
+TEST_F(PingCycleTest, NewLineWithoutSuffixAnsweredPerfectlyIsRestored)
+{
     host.lines = {QStringLiteral("192.0.2.1:新线路")};
     script({answered(2), answered(2), answered(2), answered(2)});
     cycle.bbPingClick();
@@ -233,7 +246,8 @@ TEST_F(PingCycleTest, NewLineWithoutSuffixAnsweredPerfectlyIsRestored) {
     EXPECT_EQ(host.lines[0], QStringLiteral("192.0.2.1:新线路=100%,2"));
 }
 
-TEST_F(PingCycleTest, EightRequestsWithThreeLossesGiveQuality62) {
+TEST_F(PingCycleTest, EightRequestsWithThreeLossesGiveQuality62)
+{
     host.settings.pingCount = 8;
     host.settings.qualityThreshold = 0;
     host.lines = {QStringLiteral("h:n=100%,0")};
@@ -242,7 +256,8 @@ TEST_F(PingCycleTest, EightRequestsWithThreeLossesGiveQuality62) {
     EXPECT_EQ(host.lines[0], QStringLiteral("h:n=62%,0"));
 }
 
-TEST_F(PingCycleTest, CountBelowOneCountsAsOne) {
+TEST_F(PingCycleTest, CountBelowOneCountsAsOne)
+{
     for (int count : {0, -5}) {
         host.settings.pingCount = count;
         host.lines = {QStringLiteral("h:n=100%,0")};
@@ -254,7 +269,8 @@ TEST_F(PingCycleTest, CountBelowOneCountsAsOne) {
     }
 }
 
-TEST_F(PingCycleTest, EmptyListStillStartsEndsAndRunsTheDeferredChannels) {
+TEST_F(PingCycleTest, EmptyListStillStartsEndsAndRunsTheDeferredChannels)
+{
     dispatch.setCurrentCode(Remote); // an alarm received before: cleared at the start
     cycle.bbPingClick();
     EXPECT_EQ(host.info, QStringList({kReset, kStart, kEnd}));
@@ -262,7 +278,8 @@ TEST_F(PingCycleTest, EmptyListStillStartsEndsAndRunsTheDeferredChannels) {
     EXPECT_TRUE(host.countdownOn);
 }
 
-TEST_F(PingCycleTest, AlarmReceivedDuringTheCycleSendsTheMailAtItsEnd) {
+TEST_F(PingCycleTest, AlarmReceivedDuringTheCycleSendsTheMailAtItsEnd)
+{
     host.lines = {QStringLiteral("h:n=100%,0")};
     host.settings.pingCount = 1;
     script({answered(0)});
@@ -271,7 +288,8 @@ TEST_F(PingCycleTest, AlarmReceivedDuringTheCycleSendsTheMailAtItsEnd) {
     EXPECT_EQ(mails, 1);
 }
 
-TEST_F(PingCycleTest, LinesAreReadAnewSoEditsDuringTheCycleAreSeen) {
+TEST_F(PingCycleTest, LinesAreReadAnewSoEditsDuringTheCycleAreSeen)
+{
     host.settings.pingCount = 2;
     host.lines = {QStringLiteral(" 10.1.1.1 : 机房 =80%,20"), QStringLiteral("a:b=100%,0"),
                   QStringLiteral("c:d=100%,0")};
@@ -291,7 +309,8 @@ TEST_F(PingCycleTest, LinesAreReadAnewSoEditsDuringTheCycleAreSeen) {
     EXPECT_EQ(host.lines.size(), 2);
 }
 
-TEST_F(PingCycleTest, CancelDuringACycleStopsItAfterTheCurrentAddress) {
+TEST_F(PingCycleTest, CancelDuringACycleStopsItAfterTheCurrentAddress)
+{
     host.lines = {QStringLiteral("a:1=100%,0"), QStringLiteral("b:2=100%,0")};
     host.settings.pingCount = 2;
     script({answered(0), answered(0)});
@@ -308,7 +327,8 @@ TEST_F(PingCycleTest, CancelDuringACycleStopsItAfterTheCurrentAddress) {
     EXPECT_EQ(host.windowClosed, 0);
 }
 
-TEST_F(PingCycleTest, CancelAfterAnAlarmClearsItAndASecondCancelStops) {
+TEST_F(PingCycleTest, CancelAfterAnAlarmClearsItAndASecondCancelStops)
+{
     host.lines = {QStringLiteral("a:1=100%,0"), QStringLiteral("b:2=100%,0"), QStringLiteral("c:3=100%,0")};
     host.settings.pingCount = 1;
     script({timedOut(), answered(0)});
@@ -326,7 +346,8 @@ TEST_F(PingCycleTest, CancelAfterAnAlarmClearsItAndASecondCancelStops) {
     EXPECT_EQ(mails, 0); // the alarm was cleared before the end
 }
 
-TEST_F(PingCycleTest, CancelWhileIdleHidesTheWindowOrClearsTheAlarm) {
+TEST_F(PingCycleTest, CancelWhileIdleHidesTheWindowOrClearsTheAlarm)
+{
     cycle.bbCancClick();
     EXPECT_EQ(host.windowClosed, 1);
 
@@ -346,7 +367,8 @@ TEST_F(PingCycleTest, CancelWhileIdleHidesTheWindowOrClearsTheAlarm) {
     EXPECT_EQ(dispatch.currentCode(), Break);
 }
 
-TEST_F(PingCycleTest, StartRequestsDuringACycleAreIgnored) {
+TEST_F(PingCycleTest, StartRequestsDuringACycleAreIgnored)
+{
     host.lines = {QStringLiteral("a:1=100%,0")};
     host.settings.pingCount = 2;
     script({answered(0), answered(0)});
@@ -360,13 +382,15 @@ TEST_F(PingCycleTest, StartRequestsDuringACycleAreIgnored) {
     EXPECT_FALSE(cycle.isRunning());
 }
 
-TEST_F(PingCycleTest, CycleStartedWhilePausedSwitchesTheCountdownOn) {
+TEST_F(PingCycleTest, CycleStartedWhilePausedSwitchesTheCountdownOn)
+{
     host.countdownOn = false;
     cycle.bbPingClick();
     EXPECT_TRUE(host.countdownOn);
 }
 
-TEST_F(PingCycleTest, ChannelThatThrowsLeavesThePingButtonUsable) {
+TEST_F(PingCycleTest, ChannelThatThrowsLeavesThePingButtonUsable)
+{
     host.lines = {QStringLiteral("a:1=100%,0")};
     host.settings.pingCount = 1;
     script({timedOut()});

@@ -4,7 +4,8 @@
 
 using namespace PingVerdict;
 
-TEST(PingVerdict, HalvesRoundToTheEvenNeighbour) {
+TEST(PingVerdict, HalvesRoundToTheEvenNeighbour)
+{
     const struct {
         double value;
         qint64 rounded;
@@ -14,7 +15,8 @@ TEST(PingVerdict, HalvesRoundToTheEvenNeighbour) {
         EXPECT_EQ(roundHalfEven(c.value), c.rounded) << c.value;
 }
 
-TEST(PingVerdict, WorkedExamplesOfQualityAndRoundTripTime) {
+TEST(PingVerdict, WorkedExamplesOfQualityAndRoundTripTime)
+{
     // Four answers, stored 100 and 0, round trips 10, 20, 30, 40.
     EXPECT_EQ(currentQuality(4, 4), 100);
     EXPECT_EQ(runningQuality(100, 100), 100);
@@ -36,7 +38,8 @@ TEST(PingVerdict, WorkedExamplesOfQualityAndRoundTripTime) {
     EXPECT_EQ(runningQuality(100, 2000000000), 2000000000);
 }
 
-TEST(PingVerdict, FailureTextsByOutcome) {
+TEST(PingVerdict, FailureTextsByOutcome)
+{
     EXPECT_EQ(failureTextOfError(), QStringLiteral("网络不通！！！地址不可用或没有连接！"));
     EXPECT_EQ(failureText(ReplyStatusType::Error), QStringLiteral("网络不通！！！收到错误的回应信息！"));
     EXPECT_EQ(failureText(ReplyStatusType::TimedOut), QStringLiteral("网络不通！！！没有响应。请求超时！"));
@@ -45,7 +48,8 @@ TEST(PingVerdict, FailureTextsByOutcome) {
     EXPECT_EQ(failureText(ReplyStatusType(9)), QStringLiteral("网络不通！！！其它未知错误。"));
 }
 
-TEST(PingVerdict, VerdictLineJoinsPrefixSubjectTextQualityAndRoundTrip) {
+TEST(PingVerdict, VerdictLineJoinsPrefixSubjectTextQualityAndRoundTrip)
+{
     EXPECT_EQ(verdictLine(QStringLiteral("2026-12-07 14:30:05 -> "), QStringLiteral("127.0.0.1:本地地址"),
                           packetLossText(), 75, 1016),
               QStringLiteral("2026-12-07 14:30:05 -> 127.0.0.1:本地地址网络有丢包！！！网络质量：75%,平均RTT：1016ms"));
