@@ -1,8 +1,14 @@
 #include "desktop/gui/TrayIcon.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -127,4 +133,102 @@ TEST(TrayIcon, TheTwoImagesAre32PixelsAndClearlyDifferent) {
     EXPECT_EQ(alarm.size(), QSize(32, 32));
     EXPECT_GT(redShare(alarm), 0.4);
     EXPECT_LT(redShare(normal), 0.05);
+}
+
+// On a desktop that has a notification area the entry really appears there. Skipped offscreen;
+// TrayIconOnXvfb runs it again on a display of its own with a tray.
+TEST(TrayIconOnDesktop, EntryAppearsInTheNotificationArea) {
+    const bool required = qEnvironmentVariableIsSet("TW_REQUIRE_TRAY");
+    QElapsedTimer waited;
+    waited.start();
+    // The tray may still be taking its selection when the test starts.
+    while (!QSystemTrayIcon::isSystemTrayAvailable() && required && waited.elapsed() < 5000)
+        QThread::msleep(100);
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (required)
+            FAIL() << "no notification area appeared on " << qgetenv("DISPLAY").constData();
+        GTEST_SKIP() << "this desktop has no notification area (offscreen)";
+    }
+    TrayIcon tray;
+    ASSERT_TRUE(tray.isAvailable());
+    tray.show();
+    waited.restart();
+    while (tray.systemTrayIcon()->geometry().isEmpty() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(tray.systemTrayIcon()->isVisible());
+    EXPECT_FALSE(tray.systemTrayIcon()->geometry().isEmpty()) << "the tray gave the entry no place";
+    for (int tick = 0; tick < 4; ++tick) {
+        tray.setAlarmIcon(tray.showsNormalIcon());
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(tray.showsNormalIcon());
+    tray.hide();
+    EXPECT_FALSE(tray.systemTrayIcon()->isVisible());
+}
+
+namespace {
+
+// A program started by the test and ended by it, by its own handle.
+struct Child {
+    QProcess process;
+    ~Child() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(3000)) {
+                process.kill();
+                process.waitForFinished(3000);
+            }
+        }
+    }
+};
+
+} // namespace
+
+// Starts Xvfb and the trayer panel (Debian packages xvfb and trayer) on a free display and runs
+// TrayIconOnDesktop there, on the xcb platform, in a child of this test program.
+TEST(TrayIconOnXvfb, EntryAppearsInARealTray) {
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
+    if (xvfb.isEmpty() || trayer.isEmpty())
+        GTEST_SKIP() << "Xvfb or trayer is not installed (Debian packages xvfb, trayer)";
+    int display = 0;
+    for (int n = 90 + QCoreApplication::applicationPid() % 100; n < 300; ++n) {
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
+            display = n;
+            break;
+        }
+    }
+    ASSERT_NE(display, 0);
+    const QString name = QStringLiteral(":%1").arg(display);
+
+    Child server;
+    server.process.start(xvfb, {name, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("800x600x24"),
+                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    ASSERT_TRUE(server.process.waitForStarted(5000));
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) && waited.elapsed() < 10000)
+        QThread::msleep(50);
+    ASSERT_TRUE(QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) << "Xvfb did not come up";
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), name);
+    Child panel;
+    panel.process.setProcessEnvironment(env);
+    panel.process.start(trayer, {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--SetDockType"),
+                                 QStringLiteral("false")});
+    ASSERT_TRUE(panel.process.waitForStarted(5000));
+
+    Child test;
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("TW_REQUIRE_TRAY"), QStringLiteral("1"));
+    test.process.setProcessEnvironment(env);
+    test.process.setProcessChannelMode(QProcess::MergedChannels);
+    test.process.start(QCoreApplication::applicationFilePath(),
+                       {QStringLiteral("--gtest_filter=TrayIconOnDesktop.EntryAppearsInTheNotificationArea")});
+    ASSERT_TRUE(test.process.waitForFinished(30000)) << "the tray test did not end in 30 s";
+    const QByteArray output = test.process.readAll();
+    EXPECT_EQ(test.process.exitCode(), 0) << output.constData();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
 }
