@@ -51,10 +51,12 @@ QPixmap TrayIcon::alarmImage() {
 }
 
 TrayIcon::TrayIcon(QObject* parent)
-    : TrayIcon(QSystemTrayIcon::isSystemTrayAvailable(), parent) {}
+    : TrayIcon(&QSystemTrayIcon::isSystemTrayAvailable, parent) {}
 
-TrayIcon::TrayIcon(bool available, QObject* parent)
+TrayIcon::TrayIcon(Probe probe, QObject* parent, int retryMs, int retries)
     : QObject(parent)
+    , m_probe(std::move(probe))
+    , m_retriesLeft(retries)
     , m_menu(new QMenu)
     , m_normalIcon(normalImage())
     , m_alarmIcon(alarmImage()) {
@@ -65,13 +67,37 @@ TrayIcon::TrayIcon(bool available, QObject* parent)
             &TrayIcon::showRequested);
     connect(addAction(QStringLiteral("N1"), QStringLiteral("退出系统")), &QAction::triggered, this,
             &TrayIcon::exitRequested);
-    if (!available)
+    if (m_probe()) {
+        makeEntry();
         return;
-    m_tray = new QSystemTrayIcon(m_normalIcon, this);
+    }
+    if (m_retriesLeft > 0) {
+        m_retryTimer.setInterval(retryMs);
+        connect(&m_retryTimer, &QTimer::timeout, this, &TrayIcon::retry);
+        m_retryTimer.start();
+    }
+}
+
+void TrayIcon::makeEntry() {
+    m_tray = new QSystemTrayIcon(m_alarm ? m_alarmIcon : m_normalIcon, this);
     m_tray->setObjectName(QStringLiteral("TrayIcon"));
     m_tray->setToolTip(kTip);
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
+}
+
+void TrayIcon::retry() {
+    --m_retriesLeft;
+    if (!m_probe()) {
+        if (m_retriesLeft <= 0)
+            m_retryTimer.stop();
+        return;
+    }
+    m_retryTimer.stop();
+    makeEntry();
+    if (m_shown)
+        m_tray->show();
+    emit becameAvailable();
 }
 
 TrayIcon::~TrayIcon() {
@@ -87,11 +113,13 @@ QAction* TrayIcon::addAction(const QString& objectName, const QString& text) {
 }
 
 void TrayIcon::show() {
+    m_shown = true;
     if (m_tray)
         m_tray->show();
 }
 
 void TrayIcon::hide() {
+    m_shown = false;
     if (m_tray)
         m_tray->hide();
 }

@@ -8,7 +8,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +21,20 @@ struct Counter {
         QObject::connect(&tray, signal, &tray, [this] { ++count; });
     }
 };
+
+TrayIcon::Probe answer(bool available) {
+    return [available] { return available; };
+}
+
+// Lets the event loop run until the condition holds or the time is up.
+template <typename Condition>
+bool waitFor(Condition condition, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
 
 QAction* action(const TrayIcon& tray, const char* name) {
     return tray.menu()->findChild<QAction*>(QString::fromLatin1(name));
@@ -47,7 +60,7 @@ double redShare(const QImage& image) {
 } // namespace
 
 TEST(TrayIcon, MenuHasThePingShowAndExitItemsInOrder) {
-    TrayIcon tray(false, nullptr);
+    TrayIcon tray(answer(false), nullptr);
     EXPECT_EQ(tray.menu()->objectName(), QStringLiteral("PopupMenu1"));
     const QList<QAction*> actions = tray.menu()->actions();
     ASSERT_EQ(actions.size(), 3);
@@ -61,7 +74,7 @@ TEST(TrayIcon, MenuHasThePingShowAndExitItemsInOrder) {
 
 TEST(TrayIcon, EachMenuItemSignalsItsCommandOnce) {
     for (bool available : {false, true}) {
-        TrayIcon tray(available, nullptr);
+        TrayIcon tray(answer(available), nullptr);
         Counter ping(tray, &TrayIcon::pingRequested);
         Counter show(tray, &TrayIcon::showRequested);
         Counter exit(tray, &TrayIcon::exitRequested);
@@ -78,7 +91,7 @@ TEST(TrayIcon, EachMenuItemSignalsItsCommandOnce) {
 }
 
 TEST(TrayIcon, OnlyADoubleClickAsksForTheWindow) {
-    TrayIcon tray(true, nullptr);
+    TrayIcon tray(answer(true), nullptr);
     ASSERT_TRUE(tray.isAvailable());
     QSystemTrayIcon* entry = tray.systemTrayIcon();
     ASSERT_NE(entry, nullptr);
@@ -97,7 +110,7 @@ TEST(TrayIcon, OnlyADoubleClickAsksForTheWindow) {
 }
 
 TEST(TrayIcon, AlarmIconAlternatesWithTheNormalOne) {
-    TrayIcon tray(true, nullptr);
+    TrayIcon tray(answer(true), nullptr);
     const qint64 normalKey = tray.systemTrayIcon()->icon().cacheKey();
     EXPECT_TRUE(tray.showsNormalIcon());
     tray.setAlarmIcon(true);
@@ -113,7 +126,7 @@ TEST(TrayIcon, AlarmIconAlternatesWithTheNormalOne) {
 }
 
 TEST(TrayIcon, WithoutANotificationAreaEverythingIsHarmless) {
-    TrayIcon tray(false, nullptr);
+    TrayIcon tray(answer(false), nullptr);
     EXPECT_FALSE(tray.isAvailable());
     EXPECT_EQ(tray.systemTrayIcon(), nullptr);
     tray.show();
@@ -126,6 +139,30 @@ TEST(TrayIcon, WithoutANotificationAreaEverythingIsHarmless) {
     EXPECT_EQ(TrayIcon(nullptr).isAvailable(), QSystemTrayIcon::isSystemTrayAvailable());
 }
 
+TEST(TrayIcon, ANotificationAreaThatAppearsLaterGetsTheEntry) {
+    int asked = 0;
+    TrayIcon tray([&asked] { return ++asked >= 3; }, nullptr, 10, 50);
+    Counter appeared(tray, &TrayIcon::becameAvailable);
+    EXPECT_FALSE(tray.isAvailable());
+    tray.show();
+    tray.setAlarmIcon(true); // the countdown blinks before the panel is there
+    ASSERT_TRUE(waitFor([&] { return tray.isAvailable(); }, 3000));
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(appeared.count, 1);
+    EXPECT_EQ(tray.systemTrayIcon()->contextMenu(), tray.menu());
+    EXPECT_EQ(tray.systemTrayIcon()->icon().pixmap(32).toImage(), TrayIcon::alarmImage().toImage());
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(asked, 3); // no more asking once it is there
+}
+
+TEST(TrayIcon, StopsAskingAfterTheLastRetry) {
+    int asked = 0;
+    TrayIcon tray([&asked] { return ++asked < 0; }, nullptr, 5, 3);
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(asked, 4); // once at once, then three retries
+    EXPECT_FALSE(tray.isAvailable());
+}
+
 TEST(TrayIcon, TheTwoImagesAre32PixelsAndClearlyDifferent) {
     const QImage normal = TrayIcon::normalImage().toImage();
     const QImage alarm = TrayIcon::alarmImage().toImage();
@@ -135,28 +172,19 @@ TEST(TrayIcon, TheTwoImagesAre32PixelsAndClearlyDifferent) {
     EXPECT_LT(redShare(normal), 0.05);
 }
 
-// On a desktop that has a notification area the entry really appears there. Skipped offscreen;
-// TrayIconOnXvfb runs it again on a display of its own with a tray.
+// On a desktop that has a notification area the entry really appears there, also when the area
+// comes up after the program (the panel started at login after it). Skipped offscreen;
+// TrayIconOnXvfb runs it on a display of its own with a real tray.
 TEST(TrayIconOnDesktop, EntryAppearsInTheNotificationArea) {
-    const bool required = qEnvironmentVariableIsSet("TW_REQUIRE_TRAY");
-    QElapsedTimer waited;
-    waited.start();
-    // The tray may still be taking its selection when the test starts.
-    while (!QSystemTrayIcon::isSystemTrayAvailable() && required && waited.elapsed() < 5000)
-        QThread::msleep(100);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        if (required)
-            FAIL() << "no notification area appeared on " << qgetenv("DISPLAY").constData();
-        GTEST_SKIP() << "this desktop has no notification area (offscreen)";
-    }
-    TrayIcon tray;
-    ASSERT_TRUE(tray.isAvailable());
+    if (!qEnvironmentVariableIsSet("TW_REQUIRE_TRAY"))
+        GTEST_SKIP() << "runs only on the display that TrayIconOnXvfb brings up";
+    TrayIcon tray(&QSystemTrayIcon::isSystemTrayAvailable, nullptr, 100, 150);
     tray.show();
-    waited.restart();
-    while (tray.systemTrayIcon()->geometry().isEmpty() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(waitFor([&] { return tray.isAvailable(); }, 15000))
+        << "no notification area appeared on " << qgetenv("DISPLAY").constData();
+    ASSERT_TRUE(waitFor([&] { return !tray.systemTrayIcon()->geometry().isEmpty(); }, 5000))
+        << "the tray gave the entry no place";
     EXPECT_TRUE(tray.systemTrayIcon()->isVisible());
-    EXPECT_FALSE(tray.systemTrayIcon()->geometry().isEmpty()) << "the tray gave the entry no place";
     for (int tick = 0; tick < 4; ++tick) {
         tray.setAlarmIcon(tray.showsNormalIcon());
         QCoreApplication::processEvents();
@@ -182,17 +210,15 @@ struct Child {
     }
 };
 
-} // namespace
-
-// Starts Xvfb and the trayer panel (Debian packages xvfb and trayer) on a free display and runs
-// TrayIconOnDesktop there, on the xcb platform, in a child of this test program.
-TEST(TrayIconOnXvfb, EntryAppearsInARealTray) {
+// Runs TrayIconOnDesktop on an Xvfb display of its own with the trayer panel, started before the
+// test program or after it.
+void runOnXvfb(bool panelFirst) {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
     if (xvfb.isEmpty() || trayer.isEmpty())
         GTEST_SKIP() << "Xvfb or trayer is not installed (Debian packages xvfb, trayer)";
     int display = 0;
-    for (int n = 90 + QCoreApplication::applicationPid() % 100; n < 300; ++n) {
+    for (int n = 90 + QCoreApplication::applicationPid() % 100 + (panelFirst ? 0 : 100); n < 400; ++n) {
         if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
             !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
             display = n;
@@ -206,19 +232,21 @@ TEST(TrayIconOnXvfb, EntryAppearsInARealTray) {
     server.process.start(xvfb, {name, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("800x600x24"),
                                 QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     ASSERT_TRUE(server.process.waitForStarted(5000));
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) && waited.elapsed() < 10000)
-        QThread::msleep(50);
-    ASSERT_TRUE(QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display))) << "Xvfb did not come up";
+    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(socket); }, 10000)) << "Xvfb did not come up";
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), name);
     Child panel;
     panel.process.setProcessEnvironment(env);
-    panel.process.start(trayer, {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--SetDockType"),
-                                 QStringLiteral("false")});
-    ASSERT_TRUE(panel.process.waitForStarted(5000));
+    const auto startPanel = [&] {
+        panel.process.start(trayer, {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--SetDockType"),
+                                     QStringLiteral("false")});
+        return panel.process.waitForStarted(5000);
+    };
+    if (panelFirst) {
+        ASSERT_TRUE(startPanel());
+    }
 
     Child test;
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -227,8 +255,23 @@ TEST(TrayIconOnXvfb, EntryAppearsInARealTray) {
     test.process.setProcessChannelMode(QProcess::MergedChannels);
     test.process.start(QCoreApplication::applicationFilePath(),
                        {QStringLiteral("--gtest_filter=TrayIconOnDesktop.EntryAppearsInTheNotificationArea")});
+    ASSERT_TRUE(test.process.waitForStarted(5000));
+    if (!panelFirst) {
+        waitFor([] { return false; }, 1500); // the program is up and has found no tray yet
+        ASSERT_TRUE(startPanel());
+    }
     ASSERT_TRUE(test.process.waitForFinished(30000)) << "the tray test did not end in 30 s";
     const QByteArray output = test.process.readAll();
     EXPECT_EQ(test.process.exitCode(), 0) << output.constData();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.constData();
+}
+
+} // namespace
+
+TEST(TrayIconOnXvfb, EntryAppearsInATrayThatIsThere) {
+    runOnXvfb(true);
+}
+
+TEST(TrayIconOnXvfb, EntryAppearsInATrayThatComesLater) {
+    runOnXvfb(false);
 }
