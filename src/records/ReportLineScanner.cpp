@@ -59,7 +59,9 @@ ReportLineScanner::ReportLineScanner(QByteArray key, qsizetype chunkSize, qsizet
     , m_longLine(std::max<qsizetype>(longLine, m_key.size())) {}
 
 void ReportLineScanner::scanFile(const QString& path, const LineSink& sink) const {
-    if (m_key.isEmpty())
+    // An empty key matches no line, and neither does one with a line break in it (a key given on
+    // the command line can hold one): no file needs reading for either.
+    if (m_key.isEmpty() || m_key.contains('\r') || m_key.contains('\n'))
         return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

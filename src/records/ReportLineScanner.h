@@ -18,7 +18,7 @@ public:
     static constexpr qsizetype kChunkSize = 1 << 20;
     static constexpr qsizetype kLongLine = 8 << 20;
 
-    // The key must hold no CR or LF (it comes from one line of the address list).
+    // A key that is empty or holds CR or LF matches no line.
     explicit ReportLineScanner(QByteArray key, qsizetype chunkSize = kChunkSize, qsizetype longLine = kLongLine);
 
     // Hands each matching line of the file to the sink, in file order. Raises AppError with the

@@ -94,11 +94,12 @@ TEST(ReportLineScanner, AMissingFileRaisesTheSystemsReason) {
     }
 }
 
-TEST(ReportLineScanner, AnEmptyKeyMatchesNothingAndReadsNothing) {
-    int calls = 0;
-    // The file does not exist: with an empty key it is not even opened.
-    ReportLineScanner(QByteArray()).scanFile(QStringLiteral("/nonexistent.invalid/log.txt"), [&](QByteArrayView) {
-        ++calls;
-    });
-    EXPECT_EQ(calls, 0);
+TEST(ReportLineScanner, KeysThatCanMatchNoLineReadNothing) {
+    const QTemporaryDir dir;
+    const QString path = writeFile(dir, "a\r\nb\r\n");
+    for (const QByteArray& key : {QByteArray(), QByteArray("a\r\nb"), QByteArray("a\n"), QByteArray("\rb")}) {
+        EXPECT_TRUE(scan(path, key, 4096, 1 << 20).isEmpty()) << key.toStdString();
+        // A file that does not exist is not even opened.
+        EXPECT_NO_THROW(scan(QStringLiteral("/nonexistent.invalid/log.txt"), key, 4096, 1 << 20));
+    }
 }
