@@ -99,6 +99,24 @@ QString reportFileName(const QString& caretLineText, const QDateTime& now) {
            now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".txt");
 }
 
+namespace {
+
+// The converter fails on very large input (hundreds of MB), so a longer line than this (a file
+// that is no log of ours) is decoded in slices, a character cut at a slice's end carried over.
+constexpr qsizetype kDecodeSlice = 16 << 20;
+
+QString decodeLine(QStringDecoder& decoder, QByteArrayView line) {
+    if (line.size() <= kDecodeSlice)
+        return decoder.decode(line);
+    QStringDecoder sliced("GBK");
+    QString text;
+    for (qsizetype at = 0; at < line.size(); at += kDecodeSlice)
+        text += sliced.decode(line.sliced(at, std::min(kDecodeSlice, line.size() - at)));
+    return text;
+}
+
+} // namespace
+
 void collectMatchingLines(const QStringList& files, const QString& addressKey,
                           const std::function<void(const QString&)>& onLine) {
     const QByteArray key = CodePage::toGbk(addressKey);
@@ -108,7 +126,7 @@ void collectMatchingLines(const QStringList& files, const QString& addressKey,
     // One decoder for the walk; stateless, so a broken byte at a line's end cannot spill into the next.
     QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     for (const QString& file : files)
-        scanner.scanFile(file, [&](QByteArrayView line) { onLine(decoder.decode(line)); });
+        scanner.scanFile(file, [&](QByteArrayView line) { onLine(decodeLine(decoder, line)); });
 }
 
 void buildReport(const QString& folder, const Bounds& bounds, const QString& addressKey,

@@ -229,3 +229,22 @@ TEST(AlarmReports, AFileGoneDuringTheWalkEndsItKeepingTheLinesBefore) {
     }
     EXPECT_EQ(lines, QStringList({"first 10.0.0.1:A"}));
 }
+
+TEST(AlarmReports, AVeryLongMatchingLineComesWholeWithItsCharactersIntact) {
+    // Longer than the converter takes at once (16 MiB), with 站 (GBK D5 BE) cut by the slice border.
+    const qsizetype border = 16 << 20;
+    QByteArray line(border - 1, 'x');
+    line += "\xd5\xbe 10.0.0.1:A ";
+    line += QByteArray(1 << 20, 'y');
+    const QTemporaryDir tmp;
+    QFile file(QDir(tmp.path()).filePath("log20260101.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(line + "\r\nnext 10.0.0.1:A\r\n");
+    file.close();
+
+    const QStringList lines = report(tmp.path(), {}, "10.0.0.1:A");
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].size(), line.size() - 1); // one character for the two bytes of 站
+    EXPECT_EQ(lines[0].mid(border - 1, 12), QStringLiteral("站 10.0.0.1:A"));
+    EXPECT_EQ(lines[1], QStringLiteral("next 10.0.0.1:A"));
+}
