@@ -59,12 +59,13 @@ QByteArray Autostart::desktopEntry(const QString& executablePath) {
 #ifdef Q_OS_WIN
 
 QString Autostart::entryPath() const {
-    return m_location + u'\\' + QFileInfo(m_executablePath).fileName();
+    return m_location + QLatin1Char('\\') + QFileInfo(m_executablePath).fileName();
 }
 
 bool Autostart::write() const {
     QSettings run(m_location, QSettings::NativeFormat);
-    run.setValue(QFileInfo(m_executablePath).fileName(), u'"' + QDir::toNativeSeparators(m_executablePath) + u'"');
+    const QString quotedPath = QLatin1Char('"') + QDir::toNativeSeparators(m_executablePath) + QLatin1Char('"');
+    run.setValue(QFileInfo(m_executablePath).fileName(), quotedPath);
     run.sync();
     return run.status() == QSettings::NoError;
 }
