@@ -9,7 +9,8 @@ PACKAGES = build-essential cmake g++ pkg-config \
            qt6-base-dev qt6-multimedia-dev \
            libgtest-dev libgmock-dev libbenchmark-dev \
            fonts-wqy-microhei iproute2 iputils-ping \
-           python3-aiosmtpd pulseaudio pulseaudio-utils clang-format
+           python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
+           xvfb trayer
 
 .PHONY: run test bench deps build clean format
 
