@@ -25,11 +25,13 @@ constexpr int kFiles = 365;
 constexpr int kLinesPerFile = 10000;
 constexpr int kAddresses = 50;
 
-QString entryKey(int address) {
+QString entryKey(int address)
+{
     return QStringLiteral("10.0.%1.%2:机房%3").arg(address / 10).arg(address % 10 + 1).arg(address);
 }
 
-QString verdict(int n, int address, QDate day) {
+QString verdict(int n, int address, QDate day)
+{
     static const QStringList kinds = {
         QStringLiteral("网络正常！网络质量："), QStringLiteral("网络有丢包！！！网络质量："),
         QStringLiteral("网络响应时间(RTT)过大！！！网络质量："), QStringLiteral("网络恢复正常！！！网络质量：")};
@@ -39,7 +41,8 @@ QString verdict(int n, int address, QDate day) {
            QStringLiteral("%,平均RTT：") + QString::number(n % 900) + QStringLiteral("ms");
 }
 
-qint64 writeLogs(const QString& folder) {
+qint64 writeLogs(const QString& folder)
+{
     qint64 total = 0;
     const QDate first(2025, 1, 1);
     for (int f = 0; f < kFiles; ++f) {
@@ -60,7 +63,8 @@ qint64 writeLogs(const QString& folder) {
 }
 
 template <typename F>
-double bestOf(int runs, F&& work) {
+double bestOf(int runs, F&& work)
+{
     work(); // warm the page cache
     double best = 1e18;
     for (int i = 0; i < runs; ++i) {
@@ -74,7 +78,8 @@ double bestOf(int runs, F&& work) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QCoreApplication app(argc, argv);
     QTemporaryDir tmp;
     if (!tmp.isValid()) {

@@ -14,9 +14,11 @@ const QString kEntryName = QStringLiteral("Tarnwicker网络检测员V2.0");
 
 Autostart::Autostart(QString executablePath, QString location)
     : m_executablePath(std::move(executablePath))
-    , m_location(std::move(location)) {}
+    , m_location(std::move(location))
+{}
 
-QString Autostart::quotedExec(const QString& executablePath) {
+QString Autostart::quotedExec(const QString& executablePath)
+{
     // Inside double quotes the desktop entry rules want ", `, $ and \ escaped by a backslash; "%"
     // would start a field code, so it is doubled. The value is then escaped once more as a string,
     // which doubles every backslash again and spells out control characters.
@@ -45,7 +47,8 @@ QString Autostart::quotedExec(const QString& executablePath) {
     return value;
 }
 
-QByteArray Autostart::desktopEntry(const QString& executablePath) {
+QByteArray Autostart::desktopEntry(const QString& executablePath)
+{
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
                                         "Name=%1\n"
@@ -58,11 +61,13 @@ QByteArray Autostart::desktopEntry(const QString& executablePath) {
 
 #ifdef Q_OS_WIN
 
-QString Autostart::entryPath() const {
+QString Autostart::entryPath() const
+{
     return m_location + QLatin1Char('\\') + QFileInfo(m_executablePath).fileName();
 }
 
-bool Autostart::write() const {
+bool Autostart::write() const
+{
     QSettings run(m_location, QSettings::NativeFormat);
     const QString quotedPath = QLatin1Char('"') + QDir::toNativeSeparators(m_executablePath) + QLatin1Char('"');
     run.setValue(QFileInfo(m_executablePath).fileName(), quotedPath);
@@ -72,11 +77,13 @@ bool Autostart::write() const {
 
 #else
 
-QString Autostart::entryPath() const {
+QString Autostart::entryPath() const
+{
     return QDir(m_location).filePath(QFileInfo(m_executablePath).fileName() + QStringLiteral(".desktop"));
 }
 
-bool Autostart::write() const {
+bool Autostart::write() const
+{
     if (!QDir().mkpath(m_location))
         return false;
     QSaveFile file(entryPath());

@@ -8,15 +8,18 @@ namespace {
 const QString kIndent = QStringLiteral("   ");
 const QString kClosing = QStringLiteral("       ");
 
-QString more(const QString& text) {
+QString more(const QString& text)
+{
     return kIndent + text;
 }
 
-QStringList group(const QString& caption, const QStringList& items) {
+QStringList group(const QString& caption, const QStringList& items)
+{
     return QStringList{divider(caption)} + items + QStringList{divider(caption)};
 }
 
-QStringList pingPage() {
+QStringList pingPage()
+{
     return {
         QStringLiteral("Ping参数设置模块：进行Ping操作的主界面，只要按需要设定一两个参数，按\"Ping\"即可。"),
         QStringLiteral(
@@ -36,7 +39,8 @@ QStringList pingPage() {
     };
 }
 
-QStringList soundPage() {
+QStringList soundPage()
+{
     return QStringList{QStringLiteral("声音报警设置模块：为实现使用声音报警功能所需要的参数设定。")} +
            group(Groups::kAddressList,
                  {QStringLiteral(
@@ -65,7 +69,8 @@ QStringList soundPage() {
            QStringList{kClosing};
 }
 
-QStringList phonePage() {
+QStringList phonePage()
+{
     return QStringList{
                QStringLiteral("电话报警设置模块：为实现使用MODEM通过电话线进行语音报警的功能所需要的参数设定。")} +
            group(Groups::kPhoneList,
@@ -84,7 +89,8 @@ QStringList phonePage() {
            QStringList{kClosing};
 }
 
-QStringList mailPage() {
+QStringList mailPage()
+{
     return QStringList{QStringLiteral(
                "邮件报警设置模块：为实现当网络出现故障时能够通过电子邮件发送报警信息的功能所需要的参数设定。")} +
            group(Groups::kRecipient,
@@ -103,7 +109,8 @@ QStringList mailPage() {
            QStringList{kClosing};
 }
 
-QStringList networkPage() {
+QStringList networkPage()
+{
     return QStringList{QStringLiteral(
                "网络报警设置模块：为实现当某网络出现故障时能够通过正常的网络发送报警信息的功能所需要的参数设定。")} +
            group(Groups::kReceiveWays,
@@ -132,22 +139,26 @@ QStringList networkPage() {
 
 } // namespace
 
-QString pageCaption(int pageIndex) {
+QString pageCaption(int pageIndex)
+{
     static const QStringList kCaptions = {QStringLiteral("Ping参数设置"), QStringLiteral("声音报警设置"),
                                           QStringLiteral("电话报警设置"), QStringLiteral("邮件报警设置"),
                                           QStringLiteral("网络报警设置")};
     return pageIndex >= 0 && pageIndex < kCaptions.size() ? kCaptions[pageIndex] : QString();
 }
 
-QString titleLine(const QString& pageCaption) {
+QString titleLine(const QString& pageCaption)
+{
     return QStringLiteral("使用说明 [") + pageCaption + u']';
 }
 
-QString divider(const QString& groupCaption) {
+QString divider(const QString& groupCaption)
+{
     return QStringLiteral("＝＝＝＝") + groupCaption + QStringLiteral("＝＝＝＝");
 }
 
-QStringList section(int pageIndex) {
+QStringList section(int pageIndex)
+{
     switch (pageIndex) {
     case 0:
         return pingPage();
@@ -164,7 +175,8 @@ QStringList section(int pageIndex) {
     }
 }
 
-QStringList linesFor(int pageIndex, const QString& pageCaption) {
+QStringList linesFor(int pageIndex, const QString& pageCaption)
+{
     return QStringList{titleLine(pageCaption)} + section(pageIndex);
 }
 

@@ -12,7 +12,8 @@
 
 namespace AlarmReports {
 
-Bounds periodBounds(Period period, QDate today) {
+Bounds periodBounds(Period period, QDate today)
+{
     switch (period) {
     case Period::History:
         return {};
@@ -26,7 +27,8 @@ Bounds periodBounds(Period period, QDate today) {
     return {};
 }
 
-std::optional<Period> periodFromName(QStringView name) {
+std::optional<Period> periodFromName(QStringView name)
+{
     if (name == u"history")
         return Period::History;
     if (name == u"today")
@@ -38,15 +40,18 @@ std::optional<Period> periodFromName(QStringView name) {
     return std::nullopt;
 }
 
-QString dateKey(QDate date) {
+QString dateKey(QDate date)
+{
     return date.toString(QStringLiteral("yyyyMMdd"));
 }
 
-bool isLogFileName(QStringView fileName) {
+bool isLogFileName(QStringView fileName)
+{
     return fileName.startsWith(u"log", Qt::CaseInsensitive) && fileName.endsWith(u".txt", Qt::CaseInsensitive);
 }
 
-bool fileDateInPeriod(QStringView fileName, const Bounds& bounds) {
+bool fileDateInPeriod(QStringView fileName, const Bounds& bounds)
+{
     if (bounds.coversAll())
         return true;
     // The date of a log file is the eight characters after "log"; names too short give fewer
@@ -55,7 +60,8 @@ bool fileDateInPeriod(QStringView fileName, const Bounds& bounds) {
     return fileDate.compare(dateKey(bounds.start)) >= 0 && fileDate.compare(dateKey(bounds.end)) <= 0;
 }
 
-bool isCandidate(const QFileInfo& info) {
+bool isCandidate(const QFileInfo& info)
+{
     // Dot names and hidden files are someone else's; links and pipes are never logs of ours.
     if (info.fileName().startsWith(u'.') || info.isHidden() || !isLogFileName(info.fileName()))
         return false;
@@ -65,14 +71,16 @@ bool isCandidate(const QFileInfo& info) {
     return info.permissions().testFlag(QFileDevice::WriteOwner);
 }
 
-void sortLogNames(QStringList& names) {
+void sortLogNames(QStringList& names)
+{
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b; // names that differ only in case: a fixed order all the same
     });
 }
 
-QStringList logCandidates(const QString& folder, const Bounds& bounds) {
+QStringList logCandidates(const QString& folder, const Bounds& bounds)
+{
     QStringList names;
     QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
@@ -90,11 +98,13 @@ QStringList logCandidates(const QString& folder, const Bounds& bounds) {
     return paths;
 }
 
-QString addressKeyOfLine(const QString& caretLineText) {
+QString addressKeyOfLine(const QString& caretLineText)
+{
     return TextSplit::leftPart(caretLineText, u'=');
 }
 
-QString reportFileName(const QString& caretLineText, const QDateTime& now) {
+QString reportFileName(const QString& caretLineText, const QDateTime& now)
+{
     return QStringLiteral("rep") + TextSplit::leftPart(caretLineText, u':') +
            now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".txt");
 }
@@ -105,7 +115,8 @@ namespace {
 // that is no log of ours) is decoded in slices, a character cut at a slice's end carried over.
 constexpr qsizetype kDecodeSlice = 16 << 20;
 
-QString decodeLine(QStringDecoder& decoder, QByteArrayView line) {
+QString decodeLine(QStringDecoder& decoder, QByteArrayView line)
+{
     if (line.size() <= kDecodeSlice)
         return decoder.decode(line);
     QStringDecoder sliced("GBK");
@@ -118,7 +129,8 @@ QString decodeLine(QStringDecoder& decoder, QByteArrayView line) {
 } // namespace
 
 void collectMatchingLines(const QStringList& files, const QString& addressKey,
-                          const std::function<void(const QString&)>& onLine) {
+                          const std::function<void(const QString&)>& onLine)
+{
     const QByteArray key = CodePage::toGbk(addressKey);
     if (key.isEmpty())
         return;
@@ -130,7 +142,8 @@ void collectMatchingLines(const QStringList& files, const QString& addressKey,
 }
 
 void buildReport(const QString& folder, const Bounds& bounds, const QString& addressKey,
-                 const std::function<void(const QString&)>& onLine) {
+                 const std::function<void(const QString&)>& onLine)
+{
     if (addressKey.isEmpty())
         return;
     collectMatchingLines(logCandidates(folder, bounds), addressKey, onLine);

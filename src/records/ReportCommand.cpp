@@ -4,7 +4,8 @@
 #include "records/AlarmReports.h"
 
 ReportCommandResult runReportCommand(const QString& dataDir, const QString& period, const QString& addressKey,
-                                     QTextStream& out, QDate today) {
+                                     QTextStream& out, QDate today)
+{
     const std::optional<AlarmReports::Period> parsed = AlarmReports::periodFromName(period);
     if (!parsed) {
         return {2, QStringLiteral("unknown report period \"%1\": use history, today, month or year").arg(period)};

@@ -9,12 +9,14 @@
 
 namespace {
 
-bool isBreak(char c) {
+bool isBreak(char c)
+{
     return c == '\r' || c == '\n';
 }
 
 // Index of the first CR or LF in [from, to), or to when there is none.
-qsizetype findBreak(const char* data, qsizetype from, qsizetype to) {
+qsizetype findBreak(const char* data, qsizetype from, qsizetype to)
+{
     for (qsizetype i = from; i < to; ++i) {
         if (isBreak(data[i]))
             return i;
@@ -23,7 +25,8 @@ qsizetype findBreak(const char* data, qsizetype from, qsizetype to) {
 }
 
 // Index just after the last CR or LF in [from, to), or from when there is none.
-qsizetype afterLastBreak(const char* data, qsizetype from, qsizetype to) {
+qsizetype afterLastBreak(const char* data, qsizetype from, qsizetype to)
+{
     for (qsizetype i = to; i > from; --i) {
         if (isBreak(data[i - 1]))
             return i;
@@ -31,16 +34,19 @@ qsizetype afterLastBreak(const char* data, qsizetype from, qsizetype to) {
     return from;
 }
 
-QString cannotOpen(const QString& path, const QString& reason) {
+QString cannotOpen(const QString& path, const QString& reason)
+{
     return QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason);
 }
 
-QString cannotRead(const QString& path, const QString& reason) {
+QString cannotRead(const QString& path, const QString& reason)
+{
     return QStringLiteral("Cannot read file \"%1\". %2").arg(path, reason);
 }
 
 // Reads bytes [start, end) of the file again and returns to where reading stood.
-QByteArray readBack(QFile& file, qint64 start, qint64 end, const QString& path) {
+QByteArray readBack(QFile& file, qint64 start, qint64 end, const QString& path)
+{
     const qint64 resume = file.pos();
     if (!file.seek(start))
         throw AppError(cannotRead(path, file.errorString()));
@@ -56,9 +62,11 @@ ReportLineScanner::ReportLineScanner(QByteArray key, qsizetype chunkSize, qsizet
     : m_key(std::move(key))
     , m_matcher(m_key)
     , m_chunkSize(std::max<qsizetype>(chunkSize, 1))
-    , m_longLine(std::max<qsizetype>(longLine, m_key.size())) {}
+    , m_longLine(std::max<qsizetype>(longLine, m_key.size()))
+{}
 
-void ReportLineScanner::scanFile(const QString& path, const LineSink& sink) const {
+void ReportLineScanner::scanFile(const QString& path, const LineSink& sink) const
+{
     // An empty key matches no line, and neither does one with a line break in it (a key given on
     // the command line can hold one): no file needs reading for either.
     if (m_key.isEmpty() || m_key.contains('\r') || m_key.contains('\n'))

@@ -10,14 +10,16 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
+QByteArray readAll(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
 
-TEST(Autostart, ExecIsTheQuotedFullPathWhateverItHolds) {
+TEST(Autostart, ExecIsTheQuotedFullPathWhateverItHolds)
+{
     const std::pair<QString, QString> cases[] = {
         {"/opt/tarnwicker/tarnwicker", "\"/opt/tarnwicker/tarnwicker\""},
         {"/home/值班 室/tarnwicker", "\"/home/值班 室/tarnwicker\""},
@@ -32,7 +34,8 @@ TEST(Autostart, ExecIsTheQuotedFullPathWhateverItHolds) {
         EXPECT_EQ(Autostart::quotedExec(path), exec) << path.toStdString();
 }
 
-TEST(Autostart, WritesTheEntryAndRewritesIt) {
+TEST(Autostart, WritesTheEntryAndRewritesIt)
+{
     const QTemporaryDir tmp;
     const QString folder = QDir(tmp.path()).filePath("etc/xdg/autostart"); // missing: created
     const Autostart autostart("/opt/tw dir/tarnwicker", folder);
@@ -59,7 +62,8 @@ TEST(Autostart, WritesTheEntryAndRewritesIt) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"tarnwicker.desktop"});
 }
 
-TEST(Autostart, AFolderThatCannotBeWrittenFails) {
+TEST(Autostart, AFolderThatCannotBeWrittenFails)
+{
     const QTemporaryDir tmp;
     // A file where the folder should be stops even root.
     const QString blocker = QDir(tmp.path()).filePath("autostart");
@@ -71,7 +75,8 @@ TEST(Autostart, AFolderThatCannotBeWrittenFails) {
     EXPECT_FALSE(Autostart("/opt/tarnwicker", blocker + "/deeper").write());
 }
 
-TEST(Autostart, AReadOnlyFolderFails) {
+TEST(Autostart, AReadOnlyFolderFails)
+{
     if (geteuid() == 0)
         GTEST_SKIP() << "a read-only folder does not stop root (AFolderThatCannotBeWrittenFails covers root)";
     const QTemporaryDir tmp;

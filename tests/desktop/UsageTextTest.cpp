@@ -40,7 +40,8 @@ const PageCase kPages[] = {
 
 } // namespace
 
-TEST(UsageText, EverySectionHasItsHeadingLineCountAndClosingLine) {
+TEST(UsageText, EverySectionHasItsHeadingLineCountAndClosingLine)
+{
     for (const PageCase& page : kPages) {
         const QStringList lines = UsageText::section(page.index);
         ASSERT_EQ(lines.size(), page.lineCount) << page.index;
@@ -52,7 +53,8 @@ TEST(UsageText, EverySectionHasItsHeadingLineCountAndClosingLine) {
     EXPECT_TRUE(UsageText::section(-1).isEmpty());
 }
 
-TEST(UsageText, GroupsAreEnclosedInEqualDividersAndItemsAreNumberedInOrder) {
+TEST(UsageText, GroupsAreEnclosedInEqualDividersAndItemsAreNumberedInOrder)
+{
     const QRegularExpression numbered(QStringLiteral("^(\\d+)、\\S"));
     for (const PageCase& page : kPages) {
         const QStringList lines = UsageText::section(page.index);
@@ -92,7 +94,8 @@ TEST(UsageText, GroupsAreEnclosedInEqualDividersAndItemsAreNumberedInOrder) {
     }
 }
 
-TEST(UsageText, LinesForAPageStartWithTheTitle) {
+TEST(UsageText, LinesForAPageStartWithTheTitle)
+{
     const QStringList lines = UsageText::linesFor(4, QStringLiteral("网络报警设置"));
     ASSERT_EQ(lines.size(), 18);
     EXPECT_EQ(lines[0], QStringLiteral("使用说明 [网络报警设置]"));

@@ -22,24 +22,28 @@ struct PeriodCase {
     const char* end;
 };
 
-QString keyOrEmpty(QDate date) {
+QString keyOrEmpty(QDate date)
+{
     return date.isNull() ? QString() : dateKey(date);
 }
 
-void writeGbk(const QString& path, const QStringList& lines) {
+void writeGbk(const QString& path, const QStringList& lines)
+{
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     file.write(CodePage::linesToGbk(lines));
 }
 
-QStringList namesOf(const QStringList& paths) {
+QStringList namesOf(const QStringList& paths)
+{
     QStringList names;
     for (const QString& path : paths)
         names.append(QFileInfo(path).fileName());
     return names;
 }
 
-QStringList report(const QString& folder, const Bounds& bounds, const QString& key) {
+QStringList report(const QString& folder, const Bounds& bounds, const QString& key)
+{
     QStringList lines;
     buildReport(folder, bounds, key, [&](const QString& line) { lines.append(line); });
     return lines;
@@ -47,7 +51,8 @@ QStringList report(const QString& folder, const Bounds& bounds, const QString& k
 
 } // namespace
 
-TEST(AlarmReports, PeriodBoundsFollowMonthAndYearEndsAndLeapYears) {
+TEST(AlarmReports, PeriodBoundsFollowMonthAndYearEndsAndLeapYears)
+{
     const PeriodCase cases[] = {
         {Period::History, QDate(2026, 3, 8), "", ""},
         {Period::Today, QDate(2026, 3, 8), "20260308", "20260308"},
@@ -70,7 +75,8 @@ TEST(AlarmReports, PeriodBoundsFollowMonthAndYearEndsAndLeapYears) {
     }
 }
 
-TEST(AlarmReports, PeriodNamesOfTheCommandLine) {
+TEST(AlarmReports, PeriodNamesOfTheCommandLine)
+{
     EXPECT_EQ(periodFromName(u"history"), Period::History);
     EXPECT_EQ(periodFromName(u"today"), Period::Today);
     EXPECT_EQ(periodFromName(u"month"), Period::Month);
@@ -79,7 +85,8 @@ TEST(AlarmReports, PeriodNamesOfTheCommandLine) {
     EXPECT_FALSE(periodFromName(u""));
 }
 
-TEST(AlarmReports, LogFileNamesInAnyLetterCase) {
+TEST(AlarmReports, LogFileNamesInAnyLetterCase)
+{
     const std::pair<const char*, bool> cases[] = {
         {"log20261207143005.txt", true},
         {"LOG20260101120000.TXT", true},
@@ -97,7 +104,8 @@ TEST(AlarmReports, LogFileNamesInAnyLetterCase) {
         EXPECT_EQ(isLogFileName(QString::fromLatin1(name)), expected) << name;
 }
 
-TEST(AlarmReports, FileDateIsTheNameNotTheLines) {
+TEST(AlarmReports, FileDateIsTheNameNotTheLines)
+{
     const Bounds today = periodBounds(Period::Today, QDate(2026, 3, 8));
     const Bounds month = periodBounds(Period::Month, QDate(2026, 2, 14));
     const Bounds all = periodBounds(Period::History, QDate(2026, 3, 8));
@@ -123,14 +131,16 @@ TEST(AlarmReports, FileDateIsTheNameNotTheLines) {
         EXPECT_EQ(fileDateInPeriod(QString::fromLatin1(c.name), c.bounds), c.expected) << c.name;
 }
 
-TEST(AlarmReports, SortIgnoresLetterCase) {
+TEST(AlarmReports, SortIgnoresLetterCase)
+{
     QStringList names = {"log20260102.txt", "LOG20260101120000.TXT", "log20260101110000.txt", "Log20260101115959.txt"};
     sortLogNames(names);
     EXPECT_EQ(names, QStringList({"log20260101110000.txt", "Log20260101115959.txt", "LOG20260101120000.TXT",
                                   "log20260102.txt"}));
 }
 
-TEST(AlarmReports, CandidatesAreWritableRegularLogFilesOnly) {
+TEST(AlarmReports, CandidatesAreWritableRegularLogFilesOnly)
+{
     const QTemporaryDir tmp;
     const QDir dir(tmp.path());
     for (const char* name : {"LOG20260101120000.TXT", "log20260102.txt", "log20260103.txt", ".log20260104.txt",
@@ -149,7 +159,8 @@ TEST(AlarmReports, CandidatesAreWritableRegularLogFilesOnly) {
     EXPECT_EQ(logCandidates(dir.filePath("missing"), {}), QStringList());
 }
 
-TEST(AlarmReports, AddressKeyAndReportFileNameFromTheCaretLine) {
+TEST(AlarmReports, AddressKeyAndReportFileNameFromTheCaretLine)
+{
     const struct {
         QString line;
         QString key;
@@ -169,7 +180,8 @@ TEST(AlarmReports, AddressKeyAndReportFileNameFromTheCaretLine) {
     }
 }
 
-TEST(AlarmReports, ReportHoldsEveryLineWithTheKeyInFileOrder) {
+TEST(AlarmReports, ReportHoldsEveryLineWithTheKeyInFileOrder)
+{
     const QTemporaryDir tmp;
     const QDir dir(tmp.path());
     writeGbk(dir.filePath("log20260308000500.txt"),
@@ -198,7 +210,8 @@ TEST(AlarmReports, ReportHoldsEveryLineWithTheKeyInFileOrder) {
     EXPECT_TRUE(report(tmp.path(), periodBounds(Period::Year, QDate(2025, 6, 1)), "10.0.0.1").isEmpty());
 }
 
-TEST(AlarmReports, BytesThatAreNotGbkDoNotStopTheReport) {
+TEST(AlarmReports, BytesThatAreNotGbkDoNotStopTheReport)
+{
     const QTemporaryDir tmp;
     QFile file(QDir(tmp.path()).filePath("log20260101.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -210,7 +223,8 @@ TEST(AlarmReports, BytesThatAreNotGbkDoNotStopTheReport) {
     EXPECT_FALSE(lines[0].contains(QStringLiteral("10.0.0.1:B")));
 }
 
-TEST(AlarmReports, AFileGoneDuringTheWalkEndsItKeepingTheLinesBefore) {
+TEST(AlarmReports, AFileGoneDuringTheWalkEndsItKeepingTheLinesBefore)
+{
     const QTemporaryDir tmp;
     const QDir dir(tmp.path());
     writeGbk(dir.filePath("log20260101.txt"), {"first 10.0.0.1:A"});
@@ -230,7 +244,8 @@ TEST(AlarmReports, AFileGoneDuringTheWalkEndsItKeepingTheLinesBefore) {
     EXPECT_EQ(lines, QStringList({"first 10.0.0.1:A"}));
 }
 
-TEST(AlarmReports, AVeryLongMatchingLineComesWholeWithItsCharactersIntact) {
+TEST(AlarmReports, AVeryLongMatchingLineComesWholeWithItsCharactersIntact)
+{
     // Longer than the converter takes at once (16 MiB), with 站 (GBK D5 BE) cut by the slice border.
     const qsizetype border = 16 << 20;
     QByteArray line(border - 1, 'x');

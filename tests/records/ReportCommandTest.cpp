@@ -14,7 +14,8 @@ struct CommandRun {
     QByteArray output;
 };
 
-CommandRun run(const QString& dir, const QString& period, const QString& key) {
+CommandRun run(const QString& dir, const QString& period, const QString& key)
+{
     CommandRun r;
     QTextStream out(&r.output);
     r.result = runReportCommand(dir, period, key, out, QDate(2026, 3, 8));
@@ -23,7 +24,8 @@ CommandRun run(const QString& dir, const QString& period, const QString& key) {
 
 } // namespace
 
-TEST(ReportCommand, PrintsTheReportLinesInUtf8) {
+TEST(ReportCommand, PrintsTheReportLinesInUtf8)
+{
     const QTemporaryDir tmp;
     QFile file(QDir(tmp.path()).filePath("log20260308000500.txt"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -45,14 +47,16 @@ TEST(ReportCommand, PrintsTheReportLinesInUtf8) {
     EXPECT_EQ(lastYear.output.size(), today.output.size());
 }
 
-TEST(ReportCommand, NothingFoundPrintsNothing) {
+TEST(ReportCommand, NothingFoundPrintsNothing)
+{
     const QTemporaryDir tmp;
     const CommandRun r = run(tmp.path(), "history", "10.0.0.9:无");
     EXPECT_EQ(r.result.exitCode, 0);
     EXPECT_TRUE(r.output.isEmpty());
 }
 
-TEST(ReportCommand, AnUnknownPeriodIsAnErrorForStandardError) {
+TEST(ReportCommand, AnUnknownPeriodIsAnErrorForStandardError)
+{
     const QTemporaryDir tmp;
     const CommandRun r = run(tmp.path(), "week", "10.0.0.1");
     EXPECT_EQ(r.result.exitCode, 2);

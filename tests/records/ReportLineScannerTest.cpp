@@ -9,7 +9,8 @@
 namespace {
 
 // The lines a report must show, worked out the plain way: runs of bytes between CR and LF.
-QList<QByteArray> expectedLines(const QByteArray& content, const QByteArray& key) {
+QList<QByteArray> expectedLines(const QByteArray& content, const QByteArray& key)
+{
     QList<QByteArray> lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= content.size(); ++i) {
@@ -23,7 +24,8 @@ QList<QByteArray> expectedLines(const QByteArray& content, const QByteArray& key
     return lines;
 }
 
-QString writeFile(const QTemporaryDir& dir, const QByteArray& content) {
+QString writeFile(const QTemporaryDir& dir, const QByteArray& content)
+{
     const QString path = dir.filePath(QStringLiteral("log20260101000000.txt"));
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -31,7 +33,8 @@ QString writeFile(const QTemporaryDir& dir, const QByteArray& content) {
     return path;
 }
 
-QList<QByteArray> scan(const QString& path, const QByteArray& key, qsizetype chunk, qsizetype longLine) {
+QList<QByteArray> scan(const QString& path, const QByteArray& key, qsizetype chunk, qsizetype longLine)
+{
     QList<QByteArray> lines;
     ReportLineScanner(key, chunk, longLine).scanFile(path, [&](QByteArrayView line) {
         lines.append(line.toByteArray());
@@ -43,7 +46,8 @@ QList<QByteArray> scan(const QString& path, const QByteArray& key, qsizetype chu
 
 // Every way a line can be cut by the chunk boundaries and by the long-line limit must give the
 // same lines as reading the file whole.
-TEST(ReportLineScanner, FindsTheSameLinesWhateverTheChunkAndLongLineSizes) {
+TEST(ReportLineScanner, FindsTheSameLinesWhateverTheChunkAndLongLineSizes)
+{
     const QByteArray key = "10.0.0.1:A";
     const QByteArray longMatch = QByteArray(40, 'x') + key + QByteArray(30, 'y');
     const QByteArray longMiss = QByteArray(90, 'z');
@@ -72,7 +76,8 @@ TEST(ReportLineScanner, FindsTheSameLinesWhateverTheChunkAndLongLineSizes) {
     }
 }
 
-TEST(ReportLineScanner, KeepsLinesUnchangedAndLetterCaseCounts) {
+TEST(ReportLineScanner, KeepsLinesUnchangedAndLetterCaseCounts)
+{
     // "2026-03-07 23:59:58 -> 192.168.1.1:Router机房网络" in GBK
     const QByteArray line = "2026-03-07 23:59:58 -> 192.168.1.1:Router\xbb\xfa\xb7\xbf\xcd\xf8\xc2\xe7";
     const QTemporaryDir dir;
@@ -82,7 +87,8 @@ TEST(ReportLineScanner, KeepsLinesUnchangedAndLetterCaseCounts) {
     EXPECT_TRUE(scan(path, "192.168.1.1:ROUTER", 4096, 1 << 20).isEmpty());
 }
 
-TEST(ReportLineScanner, AMissingFileRaisesTheSystemsReason) {
+TEST(ReportLineScanner, AMissingFileRaisesTheSystemsReason)
+{
     const QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("log20260101.txt"));
     try {
@@ -94,7 +100,8 @@ TEST(ReportLineScanner, AMissingFileRaisesTheSystemsReason) {
     }
 }
 
-TEST(ReportLineScanner, KeysThatCanMatchNoLineReadNothing) {
+TEST(ReportLineScanner, KeysThatCanMatchNoLineReadNothing)
+{
     const QTemporaryDir dir;
     const QString path = writeFile(dir, "a\r\nb\r\n");
     for (const QByteArray& key : {QByteArray(), QByteArray("a\r\nb"), QByteArray("a\n"), QByteArray("\rb")}) {

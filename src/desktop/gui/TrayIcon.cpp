@@ -9,7 +9,8 @@ namespace {
 
 constexpr int kSize = 32;
 
-QPixmap drawImage(const QColor& fill, bool alarm) {
+QPixmap drawImage(const QColor& fill, bool alarm)
+{
     QPixmap pixmap(kSize, kSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -42,16 +43,19 @@ QPixmap drawImage(const QColor& fill, bool alarm) {
 
 } // namespace
 
-QPixmap TrayIcon::normalImage() {
+QPixmap TrayIcon::normalImage()
+{
     return drawImage(QColor(20, 150, 70), false);
 }
 
-QPixmap TrayIcon::alarmImage() {
+QPixmap TrayIcon::alarmImage()
+{
     return drawImage(QColor(220, 30, 30), true);
 }
 
 TrayIcon::TrayIcon(QObject* parent)
-    : TrayIcon(&QSystemTrayIcon::isSystemTrayAvailable, parent) {}
+    : TrayIcon(&QSystemTrayIcon::isSystemTrayAvailable, parent)
+{}
 
 TrayIcon::TrayIcon(Probe probe, QObject* parent, int retryMs, int retries)
     : QObject(parent)
@@ -59,7 +63,8 @@ TrayIcon::TrayIcon(Probe probe, QObject* parent, int retryMs, int retries)
     , m_retriesLeft(retries)
     , m_menu(new QMenu)
     , m_normalIcon(normalImage())
-    , m_alarmIcon(alarmImage()) {
+    , m_alarmIcon(alarmImage())
+{
     m_menu->setObjectName(QStringLiteral("PopupMenu1"));
     connect(addAction(QStringLiteral("Ping1"), QStringLiteral("Ping")), &QAction::triggered, this,
             &TrayIcon::pingRequested);
@@ -78,7 +83,8 @@ TrayIcon::TrayIcon(Probe probe, QObject* parent, int retryMs, int retries)
     }
 }
 
-void TrayIcon::makeEntry() {
+void TrayIcon::makeEntry()
+{
     m_tray = new QSystemTrayIcon(m_alarm ? m_alarmIcon : m_normalIcon, this);
     m_tray->setObjectName(QStringLiteral("TrayIcon"));
     m_tray->setToolTip(kTip);
@@ -86,7 +92,8 @@ void TrayIcon::makeEntry() {
     connect(m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
 }
 
-void TrayIcon::retry() {
+void TrayIcon::retry()
+{
     --m_retriesLeft;
     if (!m_probe()) {
         if (m_retriesLeft <= 0)
@@ -100,31 +107,36 @@ void TrayIcon::retry() {
     emit becameAvailable();
 }
 
-TrayIcon::~TrayIcon() {
+TrayIcon::~TrayIcon()
+{
     // The entry goes first: the menu it points to must outlive it.
     delete m_tray;
     delete m_menu;
 }
 
-QAction* TrayIcon::addAction(const QString& objectName, const QString& text) {
+QAction* TrayIcon::addAction(const QString& objectName, const QString& text)
+{
     QAction* action = m_menu->addAction(text);
     action->setObjectName(objectName);
     return action;
 }
 
-void TrayIcon::show() {
+void TrayIcon::show()
+{
     m_shown = true;
     if (m_tray)
         m_tray->show();
 }
 
-void TrayIcon::hide() {
+void TrayIcon::hide()
+{
     m_shown = false;
     if (m_tray)
         m_tray->hide();
 }
 
-void TrayIcon::setAlarmIcon(bool alarm) {
+void TrayIcon::setAlarmIcon(bool alarm)
+{
     if (alarm == m_alarm)
         return;
     m_alarm = alarm;
@@ -132,7 +144,8 @@ void TrayIcon::setAlarmIcon(bool alarm) {
         m_tray->setIcon(alarm ? m_alarmIcon : m_normalIcon);
 }
 
-void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason) {
+void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)
+{
     // The right button opens the context menu by itself; every other click but the double one is
     // ignored, as the operator knows it.
     if (reason == QSystemTrayIcon::DoubleClick)

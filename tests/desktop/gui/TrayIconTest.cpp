@@ -17,18 +17,21 @@ namespace {
 struct Counter {
     int count = 0;
     template <typename Signal>
-    Counter(TrayIcon& tray, Signal signal) {
+    Counter(TrayIcon& tray, Signal signal)
+    {
         QObject::connect(&tray, signal, &tray, [this] { ++count; });
     }
 };
 
-TrayIcon::Probe answer(bool available) {
+TrayIcon::Probe answer(bool available)
+{
     return [available] { return available; };
 }
 
 // Lets the event loop run until the condition holds or the time is up.
 template <typename Condition>
-bool waitFor(Condition condition, int ms) {
+bool waitFor(Condition condition, int ms)
+{
     QElapsedTimer timer;
     timer.start();
     while (!condition() && timer.elapsed() < ms)
@@ -36,12 +39,14 @@ bool waitFor(Condition condition, int ms) {
     return condition();
 }
 
-QAction* action(const TrayIcon& tray, const char* name) {
+QAction* action(const TrayIcon& tray, const char* name)
+{
     return tray.menu()->findChild<QAction*>(QString::fromLatin1(name));
 }
 
 // Share of the opaque pixels whose red clearly leads green and blue.
-double redShare(const QImage& image) {
+double redShare(const QImage& image)
+{
     int opaque = 0;
     int red = 0;
     for (int y = 0; y < image.height(); ++y) {
@@ -59,7 +64,8 @@ double redShare(const QImage& image) {
 
 } // namespace
 
-TEST(TrayIcon, MenuHasThePingShowAndExitItemsInOrder) {
+TEST(TrayIcon, MenuHasThePingShowAndExitItemsInOrder)
+{
     TrayIcon tray(answer(false), nullptr);
     EXPECT_EQ(tray.menu()->objectName(), QStringLiteral("PopupMenu1"));
     const QList<QAction*> actions = tray.menu()->actions();
@@ -72,7 +78,8 @@ TEST(TrayIcon, MenuHasThePingShowAndExitItemsInOrder) {
     EXPECT_EQ(actions[2]->text(), QStringLiteral("退出系统"));
 }
 
-TEST(TrayIcon, EachMenuItemSignalsItsCommandOnce) {
+TEST(TrayIcon, EachMenuItemSignalsItsCommandOnce)
+{
     for (bool available : {false, true}) {
         TrayIcon tray(answer(available), nullptr);
         Counter ping(tray, &TrayIcon::pingRequested);
@@ -90,7 +97,8 @@ TEST(TrayIcon, EachMenuItemSignalsItsCommandOnce) {
     }
 }
 
-TEST(TrayIcon, OnlyADoubleClickAsksForTheWindow) {
+TEST(TrayIcon, OnlyADoubleClickAsksForTheWindow)
+{
     TrayIcon tray(answer(true), nullptr);
     ASSERT_TRUE(tray.isAvailable());
     QSystemTrayIcon* entry = tray.systemTrayIcon();
@@ -109,7 +117,8 @@ TEST(TrayIcon, OnlyADoubleClickAsksForTheWindow) {
     EXPECT_EQ(show.count, 0);
 }
 
-TEST(TrayIcon, AlarmIconAlternatesWithTheNormalOne) {
+TEST(TrayIcon, AlarmIconAlternatesWithTheNormalOne)
+{
     TrayIcon tray(answer(true), nullptr);
     const qint64 normalKey = tray.systemTrayIcon()->icon().cacheKey();
     EXPECT_TRUE(tray.showsNormalIcon());
@@ -125,7 +134,8 @@ TEST(TrayIcon, AlarmIconAlternatesWithTheNormalOne) {
     tray.hide();
 }
 
-TEST(TrayIcon, WithoutANotificationAreaEverythingIsHarmless) {
+TEST(TrayIcon, WithoutANotificationAreaEverythingIsHarmless)
+{
     TrayIcon tray(answer(false), nullptr);
     EXPECT_FALSE(tray.isAvailable());
     EXPECT_EQ(tray.systemTrayIcon(), nullptr);
@@ -139,7 +149,8 @@ TEST(TrayIcon, WithoutANotificationAreaEverythingIsHarmless) {
     EXPECT_EQ(TrayIcon(nullptr).isAvailable(), QSystemTrayIcon::isSystemTrayAvailable());
 }
 
-TEST(TrayIcon, ANotificationAreaThatAppearsLaterGetsTheEntry) {
+TEST(TrayIcon, ANotificationAreaThatAppearsLaterGetsTheEntry)
+{
     int asked = 0;
     TrayIcon tray([&asked] { return ++asked >= 3; }, nullptr, 10, 50);
     Counter appeared(tray, &TrayIcon::becameAvailable);
@@ -155,7 +166,8 @@ TEST(TrayIcon, ANotificationAreaThatAppearsLaterGetsTheEntry) {
     EXPECT_EQ(asked, 3); // no more asking once it is there
 }
 
-TEST(TrayIcon, StopsAskingAfterTheLastRetry) {
+TEST(TrayIcon, StopsAskingAfterTheLastRetry)
+{
     int asked = 0;
     TrayIcon tray([&asked] { return ++asked < 0; }, nullptr, 5, 3);
     waitFor([] { return false; }, 300);
@@ -163,7 +175,8 @@ TEST(TrayIcon, StopsAskingAfterTheLastRetry) {
     EXPECT_FALSE(tray.isAvailable());
 }
 
-TEST(TrayIcon, TheTwoImagesAre32PixelsAndClearlyDifferent) {
+TEST(TrayIcon, TheTwoImagesAre32PixelsAndClearlyDifferent)
+{
     const QImage normal = TrayIcon::normalImage().toImage();
     const QImage alarm = TrayIcon::alarmImage().toImage();
     EXPECT_EQ(normal.size(), QSize(32, 32));
@@ -175,7 +188,8 @@ TEST(TrayIcon, TheTwoImagesAre32PixelsAndClearlyDifferent) {
 // On a desktop that has a notification area the entry really appears there, also when the area
 // comes up after the program (the panel started at login after it). Skipped offscreen;
 // TrayIconOnXvfb runs it on a display of its own with a real tray.
-TEST(TrayIconOnDesktop, EntryAppearsInTheNotificationArea) {
+TEST(TrayIconOnDesktop, EntryAppearsInTheNotificationArea)
+{
     if (!qEnvironmentVariableIsSet("TW_REQUIRE_TRAY"))
         GTEST_SKIP() << "runs only on the display that TrayIconOnXvfb brings up";
     TrayIcon tray(&QSystemTrayIcon::isSystemTrayAvailable, nullptr, 100, 150);
@@ -199,7 +213,8 @@ namespace {
 // A program started by the test and ended by it, by its own handle.
 struct Child {
     QProcess process;
-    ~Child() {
+    ~Child()
+    {
         if (process.state() != QProcess::NotRunning) {
             process.terminate();
             if (!process.waitForFinished(3000)) {
@@ -212,7 +227,8 @@ struct Child {
 
 // Runs TrayIconOnDesktop on an Xvfb display of its own with the trayer panel, started before the
 // test program or after it.
-void runOnXvfb(bool panelFirst) {
+void runOnXvfb(bool panelFirst)
+{
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
     if (xvfb.isEmpty() || trayer.isEmpty())
@@ -268,10 +284,12 @@ void runOnXvfb(bool panelFirst) {
 
 } // namespace
 
-TEST(TrayIconOnXvfb, EntryAppearsInATrayThatIsThere) {
+TEST(TrayIconOnXvfb, EntryAppearsInATrayThatIsThere)
+{
     runOnXvfb(true);
 }
 
-TEST(TrayIconOnXvfb, EntryAppearsInATrayThatComesLater) {
+TEST(TrayIconOnXvfb, EntryAppearsInATrayThatComesLater)
+{
     runOnXvfb(false);
 }
