@@ -103,12 +103,6 @@ QString addressKeyOfLine(const QString& caretLineText)
     return TextSplit::leftPart(caretLineText, u'=');
 }
 
-QString reportFileName(const QString& caretLineText, const QDateTime& now)
-{
-    return QStringLiteral("rep") + TextSplit::leftPart(caretLineText, u':') +
-           now.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".txt");
-}
-
 namespace {
 
 // The converter fails on very large input (hundreds of MB), so a longer line than this (a file

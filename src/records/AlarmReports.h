@@ -53,9 +53,6 @@ QStringList logCandidates(const QString& folder, const Bounds& bounds);
 // untrimmed, when it has no "=".
 QString addressKeyOfLine(const QString& caretLineText);
 
-// Name (without folder) of the file a shown report is saved to: "rep", the caret line's IP address
-// (before its first ":", trimmed; the whole line when it has none), the file time stamp, ".txt".
-QString reportFileName(const QString& caretLineText, const QDateTime& now);
 
 // Reads the files in the given order and hands every line that contains the address key (GBK
 // bytes, letter case counts) to onLine, decoded from GBK, in file and line order. An empty key

@@ -1,4 +1,7 @@
 #include "records/AlarmReports.h"
+#include "records/PaneFiles.h"
+
+#include <QFileInfo>
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
 
@@ -176,7 +179,8 @@ TEST(AlarmReports, AddressKeyAndReportFileNameFromTheCaretLine)
     const QDateTime now(QDate(2026, 12, 7), QTime(14, 30, 5));
     for (const auto& c : cases) {
         EXPECT_EQ(addressKeyOfLine(c.line), c.key) << c.line.toStdString();
-        EXPECT_EQ(reportFileName(c.line, now), c.reportFile) << c.line.toStdString();
+        EXPECT_EQ(QFileInfo(PaneFiles::reportFilePath(QStringLiteral("/data"), c.line, now)).fileName(), c.reportFile)
+            << c.line.toStdString();
     }
 }
 
