@@ -1,7 +1,10 @@
 #pragma once
 
+#include "desktop/Autostart.h"
+
 #include <QString>
 
+class EchoProbe;
 class Prompter;
 
 // What the window is started with: the program's folder, how it talks to the operator, and whether it
@@ -10,4 +13,8 @@ struct AppContext {
     QString dataDir;
     Prompter* prompter = nullptr;
     bool headless = false;
+    // Where the start-at-login entry goes; tests point it into a folder of their own.
+    QString autostartLocation = Autostart::kDefaultLocation;
+    // The echo probe the ping cycle uses; null: the window's own ICMP probe.
+    EchoProbe* probe = nullptr;
 };

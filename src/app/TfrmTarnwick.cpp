@@ -1,10 +1,16 @@
 #include "app/TfrmTarnwick.h"
 
+#include "alarm/AlarmDispatch.h"
 #include "alarm/MailAlarm.h"
 #include "alarm/PasswordScrambler.h"
 #include "app/MemoLines.h"
+#include "app/PingCycleWindowHost.h"
 #include "app/Prompter.h"
+#include "desktop/Autostart.h"
+#include "desktop/UsageText.h"
+#include "desktop/gui/TrayIcon.h"
 #include "monitor/AddressLine.h"
+#include "monitor/PingCycle.h"
 #include "monitor/TextSplit.h"
 #include "platform/AppError.h"
 #include "records/PaneFiles.h"
@@ -15,10 +21,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -73,6 +81,7 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
                                              addInfo);
 
     createMailAlarm();
+    createMonitor();
     connectHandlers();
     FormCreate();
     m_ui.bbPing->setFocus();
@@ -86,6 +95,10 @@ TfrmTarnwick::~TfrmTarnwick()
 // Start-up, in the order the monitor has always followed: settings, password, lists, state, entries.
 void TfrmTarnwick::FormCreate()
 {
+    // Where the desktop has no notification area the monitor runs without one instead of ending.
+    m_tray = new TrayIcon(this);
+    connectTray();
+    m_tray->show();
     loadBoundSettings();
     for (QWidget* button : {static_cast<QWidget*>(m_ui.SpeedButton1), static_cast<QWidget*>(m_ui.SpeedButton2),
                             static_cast<QWidget*>(m_ui.SpeedButton3), static_cast<QWidget*>(m_ui.SpeedButton4)})
@@ -96,9 +109,11 @@ void TfrmTarnwick::FormCreate()
     m_lineList->load();
     m_recIpList->load();
     m_phoneList->load();
-    m_alarmCode = 0;
+    m_dispatch->setCurrentCode(0);
     m_alarmSounds.clear();
     applyStartupAddressEntries();
+    // The first ping cycle runs before the window shows, and switches the countdown on at its end.
+    bbPingClick();
 }
 
 void TfrmTarnwick::loadBoundSettings()
@@ -129,9 +144,12 @@ void TfrmTarnwick::FormDestroy()
     if (m_destroyed)
         return;
     m_destroyed = true;
+    m_tDisp.stop();
     guarded([this] {
         PaneFiles::write(PaneFiles::logFilePath(m_context.dataDir, QDateTime::currentDateTime()), m_pane.info());
     });
+    if (m_tray)
+        m_tray->hide();
 }
 
 void TfrmTarnwick::requestTermination()
@@ -139,6 +157,9 @@ void TfrmTarnwick::requestTermination()
     if (m_terminationRequested)
         return;
     m_terminationRequested = true;
+    // A running cycle stops before its next address, as with Cancel.
+    m_ui.bbPing->setEnabled(true);
+    m_tDisp.stop();
     Q_EMIT terminationStarted();
     QCoreApplication::quit();
 }
@@ -150,7 +171,10 @@ void TfrmTarnwick::closeEvent(QCloseEvent* event)
     event->ignore();
     if (m_terminationRequested)
         return;
-    showMinimized();
+    if (m_tray && m_tray->isAvailable())
+        hide();
+    else
+        showMinimized();
 }
 
 void TfrmTarnwick::AddInfo(const QString& text)
@@ -279,6 +303,159 @@ void TfrmTarnwick::mPhoneExit()
     guarded([this] { m_phoneList->lockAndSave(); });
 }
 
+// ---- ping cycle and countdown
+
+void TfrmTarnwick::createMonitor()
+{
+    m_dispatch = std::make_unique<AlarmDispatch>(
+        [this] {
+            return AlarmDispatch::Switches{m_ui.cbSD->isChecked(), m_ui.cbTel->isChecked(), m_ui.cbEmail->isChecked(),
+                                           m_ui.cbNet->isChecked()};
+        },
+        [this](const QString& line) { AddInfo(line); });
+    m_dispatch->sendAlarmMail = [this](const QString& subject) { SendAlarmMail(subject); };
+    m_cycleHost = std::make_unique<PingCycleWindowHost>(*this);
+    EchoProbe& probe = m_context.probe ? *m_context.probe : static_cast<EchoProbe&>(m_icmp);
+    m_cycle = std::make_unique<PingCycle>(*m_cycleHost, probe, *m_dispatch);
+    m_tDisp.setInterval(1000);
+    connect(&m_tDisp, &QTimer::timeout, this, &TfrmTarnwick::tDispTimer);
+}
+
+int TfrmTarnwick::alarmCode() const
+{
+    return m_dispatch->currentCode();
+}
+
+int TfrmTarnwick::spinValue(const QSpinBox* spin)
+{
+    return TextSplit::toInt(spin->cleanText()).value_or(0);
+}
+
+void TfrmTarnwick::bbPingClick()
+{
+    m_cycle->bbPingClick();
+}
+
+void TfrmTarnwick::bbCancClick()
+{
+    m_cycle->bbCancClick();
+}
+
+void TfrmTarnwick::cycleEnded()
+{
+    if (!m_tDisp.isActive() && !m_terminationRequested) {
+        m_tDisp.start();
+        m_ui.GroupBox9->setTitle(Countdown::runningCaption());
+    }
+    ++m_cyclesEnded;
+    if (m_cycleLimit > 0 && m_cyclesEnded >= m_cycleLimit)
+        requestTermination();
+}
+
+void TfrmTarnwick::tDispTimer()
+{
+    const Countdown::Tick tick = m_countdown.tDispTimer(spinValue(m_ui.sePingInterval), alarmCode());
+    m_ui.lMin->setText(tick.display);
+    QPalette palette = m_ui.lMin->palette();
+    palette.setColor(QPalette::WindowText, tick.colour == Countdown::DigitColour::Red ? Qt::red : Qt::blue);
+    m_ui.lMin->setPalette(palette);
+    if (tick.trayIcon)
+        m_tray->setAlarmIcon(*tick.trayIcon == Countdown::TrayIcon::Alternate);
+    // Queued: a timer does not tick again while its own handler runs, and the countdown must go on
+    // counting while the cycle it started lets the window handle its messages.
+    if (tick.startCycle)
+        QMetaObject::invokeMethod(this, &TfrmTarnwick::bbPingClick, Qt::QueuedConnection);
+}
+
+void TfrmTarnwick::lMinClick()
+{
+    const Countdown::Toggle toggle = Countdown::lMinClick(m_tDisp.isActive());
+    if (toggle.timerOn)
+        m_tDisp.start();
+    else
+        m_tDisp.stop();
+    m_ui.GroupBox9->setTitle(toggle.caption);
+}
+
+void TfrmTarnwick::resetAlarmPositions()
+{
+    m_soundIndex = 0;
+    m_phonePosition = 0;
+}
+
+void TfrmTarnwick::clearAlarmSoundList()
+{
+    m_alarmSounds.clear();
+}
+
+// ---- notification area
+
+void TfrmTarnwick::Ping1Click()
+{
+    bbPingClick();
+}
+
+void TfrmTarnwick::N1Click()
+{
+    requestTermination();
+}
+
+void TfrmTarnwick::N2Click()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void TfrmTarnwick::trayDoubleClick()
+{
+    if (isHidden() || isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+// ---- alarm reports and usage text
+
+void TfrmTarnwick::BuildAlarmReport(const AlarmReports::Bounds& bounds)
+{
+    m_pane.report().clear();
+    const QString key = AlarmReports::addressKeyOfLine(caretLineText());
+    guarded([&] {
+        AlarmReports::buildReport(m_context.dataDir, bounds, key, [this](const QString& line) {
+            m_pane.setReportShown(true);
+            m_pane.report().append(line);
+        });
+    });
+}
+
+void TfrmTarnwick::ToolButton7Click()
+{
+    BuildAlarmReport(AlarmReports::periodBounds(AlarmReports::Period::History, QDate::currentDate()));
+}
+
+void TfrmTarnwick::ToolButton9Click()
+{
+    BuildAlarmReport(AlarmReports::periodBounds(AlarmReports::Period::Today, QDate::currentDate()));
+}
+
+void TfrmTarnwick::ToolButton12Click()
+{
+    BuildAlarmReport(AlarmReports::periodBounds(AlarmReports::Period::Month, QDate::currentDate()));
+}
+
+void TfrmTarnwick::ToolButton13Click()
+{
+    BuildAlarmReport(AlarmReports::periodBounds(AlarmReports::Period::Year, QDate::currentDate()));
+}
+
+void TfrmTarnwick::Label8Click()
+{
+    const int page = m_ui.PageControl1->currentIndex();
+    for (const QString& line : UsageText::linesFor(page, m_ui.PageControl1->tabText(page)))
+        m_pane.appendDirect(line);
+}
+
 // ---- mail alarm
 
 void TfrmTarnwick::createMailAlarm()
@@ -347,6 +524,12 @@ void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handle
     }
 }
 
+void TfrmTarnwick::watchClick(QWidget* control, std::function<void()> handler)
+{
+    control->installEventFilter(this);
+    m_clickHandlers.insert(control, std::move(handler));
+}
+
 void TfrmTarnwick::watchDoubleClick(QWidget* control, std::function<void()> handler)
 {
     control->installEventFilter(this);
@@ -370,6 +553,11 @@ bool TfrmTarnwick::eventFilter(QObject* watched, QEvent* event)
             if (!now || (now != owner && !owner->isAncestorOf(now)))
                 (*handler)();
         }
+    } else if (event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        const auto handler = m_clickHandlers.constFind(watched);
+        if (handler != m_clickHandlers.constEnd())
+            (*handler)();
     } else if (event->type() == QEvent::MouseButtonDblClick) {
         const auto handler = m_doubleClickHandlers.constFind(watched);
         if (handler != m_doubleClickHandlers.constEnd())
@@ -427,8 +615,40 @@ void TfrmTarnwick::connectHandlers()
 
     connect(m_ui.tbSaveClear, &QToolButton::clicked, this, &TfrmTarnwick::tbSaveClearClick);
     connect(m_ui.BitBtn2, &QPushButton::clicked, this, &TfrmTarnwick::BitBtn2Click);
+    connect(m_ui.bbPing, &QPushButton::clicked, this, &TfrmTarnwick::bbPingClick);
+    connect(m_ui.bbCanc, &QPushButton::clicked, this, &TfrmTarnwick::bbCancClick);
+    watchClick(m_ui.lMin, [this] { lMinClick(); });
+    watchClick(m_ui.Label8, [this] { Label8Click(); });
+    m_ui.lMin->setCursor(Qt::PointingHandCursor);
+    connect(m_ui.ToolButton7, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton7Click);
+    connect(m_ui.MenuItem1, &QAction::triggered, this, &TfrmTarnwick::ToolButton7Click);
+    connect(m_ui.ToolButton9, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton9Click);
+    connect(m_ui.N6, &QAction::triggered, this, &TfrmTarnwick::ToolButton9Click);
+    connect(m_ui.ToolButton12, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton12Click);
+    connect(m_ui.MenuItem2, &QAction::triggered, this, &TfrmTarnwick::ToolButton12Click);
+    connect(m_ui.ToolButton13, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton13Click);
+    connect(m_ui.MenuItem3, &QAction::triggered, this, &TfrmTarnwick::ToolButton13Click);
 
-    // Esc presses the cancel button wherever the focus is.
+    // Esc presses the cancel button wherever the focus is; Enter the Ping button, except in a list
+    // that is being edited, where it starts a new line.
     auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(cancel, &QShortcut::activated, m_ui.bbCanc, &QPushButton::click);
+    for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(QKeySequence(key), this);
+        connect(enter, &QShortcut::activated, this, [this] {
+            auto* memo = qobject_cast<QPlainTextEdit*>(QApplication::focusWidget());
+            if (memo && !memo->isReadOnly())
+                memo->textCursor().insertText(QStringLiteral("\n"));
+            else if (m_ui.bbPing->isEnabled())
+                m_ui.bbPing->click();
+        });
+    }
+}
+
+void TfrmTarnwick::connectTray()
+{
+    connect(m_tray, &TrayIcon::pingRequested, this, &TfrmTarnwick::Ping1Click);
+    connect(m_tray, &TrayIcon::showRequested, this, &TfrmTarnwick::N2Click);
+    connect(m_tray, &TrayIcon::exitRequested, this, &TfrmTarnwick::N1Click);
+    connect(m_tray, &TrayIcon::doubleClicked, this, &TfrmTarnwick::trayDoubleClick);
 }

@@ -4,10 +4,19 @@
 #include "app/ListMemo.h"
 #include "app/SettingsBinder.h"
 #include "app/WindowUi.h"
+#include "monitor/Countdown.h"
+#include "monitor/IcmpProbe.h"
 #include "monitor/SettingsStore.h"
+#include "records/AlarmReports.h"
 #include "records/InfoPane.h"
 
+#include <QTimer>
+
+class AlarmDispatch;
 class MailAlarm;
+class PingCycle;
+class PingCycleWindowHost;
+class TrayIcon;
 
 #include <QMainWindow>
 #include <QStringList>
@@ -34,7 +43,17 @@ public:
     const WindowUi& ui() const { return m_ui; }
     InfoPane& pane() { return m_pane; }
     SettingsStore& settings() { return *m_settings; }
-    int alarmCode() const { return m_alarmCode; }
+    int alarmCode() const;
+    AlarmDispatch& dispatch() { return *m_dispatch; }
+    TrayIcon& tray() { return *m_tray; }
+    const QTimer& tDisp() const { return m_tDisp; }
+    const Countdown& countdown() const { return m_countdown; }
+
+    // The value of a spin field as the operator sees it: its text, 0 while it holds no number.
+    static int spinValue(const QSpinBox* spin);
+
+    // Ends the program in order once this many ping cycles have ended (0: never).
+    void setCycleLimit(int cycles) { m_cycleLimit = cycles; }
     const QString& dataDir() const { return m_context.dataDir; }
 
     // The orderly end of the program (exit command, end of session, termination signals).
@@ -66,6 +85,30 @@ public:
     void mPhoneDblClick();
     void mPhoneExit();
 
+    // The ping cycle and the countdown.
+    void bbPingClick();
+    void bbCancClick();
+    void tDispTimer();
+    void lMinClick();
+    // Called by the cycle as its last step: the countdown runs again.
+    void cycleEnded();
+    void resetAlarmPositions();
+    void clearAlarmSoundList();
+
+    // The notification area and start at login.
+    void Ping1Click();
+    void N1Click();
+    void N2Click();
+    void trayDoubleClick();
+
+    // Alarm reports and the usage text.
+    void BuildAlarmReport(const AlarmReports::Bounds& bounds);
+    void ToolButton7Click();
+    void ToolButton9Click();
+    void ToolButton12Click();
+    void ToolButton13Click();
+    void Label8Click();
+
     // The mail alarm.
     void SendAlarmMail(const QString& subject);
     void BitBtn2Click();
@@ -84,11 +127,14 @@ protected:
 private:
     void FormCreate();
     void createMailAlarm();
+    void createMonitor();
     void loadBoundSettings();
     void applyStartupAddressEntries();
     void connectHandlers();
     void watchFocusExit(QWidget* control, std::function<void()> handler);
     void watchDoubleClick(QWidget* control, std::function<void()> handler);
+    void watchClick(QWidget* control, std::function<void()> handler);
+    void connectTray();
     void setSoundButtonIdle(QWidget* button, bool idle);
     void SpeedButtonClick(QWidget* button);
     void scrollPaneToEnd();
@@ -105,12 +151,23 @@ private:
     std::unique_ptr<ListMemo> m_recIpList;
     std::unique_ptr<ListMemo> m_phoneList;
     std::unique_ptr<MailAlarm> m_mailAlarm;
+    IcmpProbe m_icmp;
+    std::unique_ptr<AlarmDispatch> m_dispatch;
+    std::unique_ptr<PingCycleWindowHost> m_cycleHost;
+    std::unique_ptr<PingCycle> m_cycle;
+    Countdown m_countdown;
+    QTimer m_tDisp;
+    TrayIcon* m_tray = nullptr;
 
     QHash<QObject*, std::function<void()>> m_exitHandlers;
     QHash<QObject*, std::function<void()>> m_doubleClickHandlers;
+    QHash<QObject*, std::function<void()>> m_clickHandlers;
 
-    int m_alarmCode = 0;
     QStringList m_alarmSounds;
+    int m_soundIndex = 0;
+    int m_phonePosition = 0;
+    int m_cycleLimit = 0;
+    int m_cyclesEnded = 0;
     bool m_terminationRequested = false;
     bool m_destroyed = false;
     bool m_scrollPending = false;

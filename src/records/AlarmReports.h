@@ -53,7 +53,6 @@ QStringList logCandidates(const QString& folder, const Bounds& bounds);
 // untrimmed, when it has no "=".
 QString addressKeyOfLine(const QString& caretLineText);
 
-
 // Reads the files in the given order and hands every line that contains the address key (GBK
 // bytes, letter case counts) to onLine, decoded from GBK, in file and line order. An empty key
 // matches nothing and no file is read. A file that cannot be opened or read ends the walk with an

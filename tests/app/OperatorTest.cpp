@@ -120,7 +120,7 @@ TEST_F(OperatorTest, TheAddressListIsUnlockedEditedAndSavedInGbk)
     leave();
     EXPECT_TRUE(memo->isReadOnly());
     EXPECT_EQ(readFile(QStringLiteral("Ip.txt")),
-              CodePage::toGbk(QStringLiteral("127.0.0.1:本地地址=100%\r\n10.1.1.1:机房")));
+              CodePage::toGbk(QStringLiteral("127.0.0.1:本地地址=100%,0\r\n10.1.1.1:机房")));
 
     w.ToolButton1Click();
     EXPECT_EQ(MemoLines::lines(memo),

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "AnsweringProbe.h"
 #include "FakePrompter.h"
+#include "QtPrinters.h"
 #include "app/TfrmTarnwick.h"
 #include "platform/CodePage.h"
 
@@ -41,6 +43,8 @@ protected:
         context.dataDir = dir.path();
         context.prompter = &prompter;
         context.headless = true;
+        context.probe = &probe;
+        context.autostartLocation = path(QStringLiteral("autostart"));
         window = std::make_unique<TfrmTarnwick>(context);
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -57,5 +61,6 @@ protected:
 
     QTemporaryDir dir;
     FakePrompter prompter;
+    AnsweringProbe probe;
     std::unique_ptr<TfrmTarnwick> window;
 };

@@ -1,9 +1,9 @@
 #include "records/AlarmReports.h"
 #include "records/PaneFiles.h"
 
-#include <QFileInfo>
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
+#include <QFileInfo>
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,62 @@
+#include "app/PingCycleWindowHost.h"
+
+#include "app/MemoLines.h"
+#include "app/TfrmTarnwick.h"
+#include "monitor/AddressLine.h"
+#include "records/TimeStamp.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+int PingCycleWindowHost::addressLineCount() const { return MemoLines::count(m_window.ui().mLine); }
+
+QString PingCycleWindowHost::addressLine(int index) const
+{
+    return MemoLines::line(m_window.ui().mLine, index).left(AddressLine::kMaxLength);
+}
+
+void PingCycleWindowHost::setAddressLine(int index, const QString& line)
+{
+    MemoLines::setLine(m_window.ui().mLine, index, line);
+}
+
+PingSettings PingCycleWindowHost::pingSettings() const
+{
+    const WindowUi& ui = m_window.ui();
+    PingSettings settings;
+    settings.pingCount = TfrmTarnwick::spinValue(ui.sePingCount);
+    settings.qualityThreshold = TfrmTarnwick::spinValue(ui.sePingErr);
+    settings.qualityAlarm = ui.cbQty->isChecked();
+    settings.rttThreshold = TfrmTarnwick::spinValue(ui.seRTT);
+    settings.rttAlarm = ui.cbRTT->isChecked();
+    settings.ignoreNormal = ui.cbIgNormal->isChecked();
+    return settings;
+}
+
+void PingCycleWindowHost::addInfo(const QString& line) { m_window.AddInfo(line); }
+
+QString PingCycleWindowHost::timeStampPrefix() const { return TimeStamp::prefix(); }
+
+void PingCycleWindowHost::hideReportPane() { m_window.pane().setReportShown(false); }
+
+void PingCycleWindowHost::processEvents() { QCoreApplication::processEvents(); }
+
+bool PingCycleWindowHost::isPingEnabled() const { return m_window.ui().bbPing->isEnabled(); }
+
+void PingCycleWindowHost::setPingEnabled(bool enabled) { m_window.ui().bbPing->setEnabled(enabled); }
+
+void PingCycleWindowHost::switchCountdownOn() { m_window.cycleEnded(); }
+
+// The alarm sound and the telephone call join the monitor with their own subsystems; until then
+// there is no sound to stop and no call to end.
+void PingCycleWindowHost::stopAlarmSound() {}
+
+void PingCycleWindowHost::resetAlarmPositions() { m_window.resetAlarmPositions(); }
+
+void PingCycleWindowHost::clearAlarmSoundList() { m_window.clearAlarmSoundList(); }
+
+void PingCycleWindowHost::endCallInProgress() {}
+
+void PingCycleWindowHost::closeWindow() { m_window.close(); }
