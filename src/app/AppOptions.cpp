@@ -21,19 +21,47 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
             options.headless = true;
         } else if (arg == QStringLiteral("--test-mail")) {
             options.testMail = true;
+        } else if (arg == QStringLiteral("--cycles")) {
+            const auto count = value();
+            if (!count)
+                return std::nullopt;
+            bool ok = false;
+            options.cycles = count->toInt(&ok);
+            if (!ok || options.cycles < 1) {
+                *error = QStringLiteral("--cycles needs a positive number, not %1").arg(*count);
+                return std::nullopt;
+            }
+        } else if (arg == QStringLiteral("--report")) {
+            const auto period = value();
+            if (!period)
+                return std::nullopt;
+            options.reportPeriod = *period;
+        } else if (arg == QStringLiteral("--address")) {
+            const auto address = value();
+            if (!address)
+                return std::nullopt;
+            options.reportAddress = *address;
         } else {
             *error = QStringLiteral("unknown option: %1").arg(arg);
             return std::nullopt;
         }
+    }
+    if (options.reportPeriod.isEmpty() != options.reportAddress.isEmpty()) {
+        *error = QStringLiteral("--report and --address go together");
+        return std::nullopt;
     }
     return options;
 }
 
 QString AppOptions::usage()
 {
-    return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail]\n"
+    return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N]\n"
+                          "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
                           "  --data-dir DIR  the program's folder (Para.ini, lists, logs); default: the executable's\n"
                           "  --headless      no window: information lines to standard output, message boxes to\n"
                           "                  standard error with their default answer\n"
-                          "  --test-mail     send the test mail once after start-up, then end\n");
+                          "  --test-mail     send the test mail once after start-up, then end\n"
+                          "  --cycles N      end once N ping cycles have ended\n"
+                          "  --report P      print the alarm report of period P for the address key of --address\n"
+                          "                  (the lines the report pane would show) without starting the monitor\n");
 }

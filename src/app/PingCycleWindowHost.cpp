@@ -10,7 +10,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-int PingCycleWindowHost::addressLineCount() const { return MemoLines::count(m_window.ui().mLine); }
+int PingCycleWindowHost::addressLineCount() const
+{
+    return MemoLines::count(m_window.ui().mLine);
+}
 
 QString PingCycleWindowHost::addressLine(int index) const
 {
@@ -35,28 +38,58 @@ PingSettings PingCycleWindowHost::pingSettings() const
     return settings;
 }
 
-void PingCycleWindowHost::addInfo(const QString& line) { m_window.AddInfo(line); }
+void PingCycleWindowHost::addInfo(const QString& line)
+{
+    m_window.AddInfo(line);
+}
 
-QString PingCycleWindowHost::timeStampPrefix() const { return TimeStamp::prefix(); }
+QString PingCycleWindowHost::timeStampPrefix() const
+{
+    return TimeStamp::prefix();
+}
 
-void PingCycleWindowHost::hideReportPane() { m_window.pane().setReportShown(false); }
+void PingCycleWindowHost::hideReportPane()
+{
+    m_window.pane().setReportShown(false);
+}
 
-void PingCycleWindowHost::processEvents() { QCoreApplication::processEvents(); }
+void PingCycleWindowHost::processEvents()
+{
+    QCoreApplication::processEvents();
+}
 
-bool PingCycleWindowHost::isPingEnabled() const { return m_window.ui().bbPing->isEnabled(); }
+bool PingCycleWindowHost::isPingEnabled() const
+{
+    return m_window.ui().bbPing->isEnabled();
+}
 
-void PingCycleWindowHost::setPingEnabled(bool enabled) { m_window.ui().bbPing->setEnabled(enabled); }
+void PingCycleWindowHost::setPingEnabled(bool enabled)
+{
+    m_window.ui().bbPing->setEnabled(enabled);
+}
 
-void PingCycleWindowHost::switchCountdownOn() { m_window.cycleEnded(); }
+void PingCycleWindowHost::switchCountdownOn()
+{
+    m_window.cycleEnded();
+}
 
 // The alarm sound and the telephone call join the monitor with their own subsystems; until then
 // there is no sound to stop and no call to end.
 void PingCycleWindowHost::stopAlarmSound() {}
 
-void PingCycleWindowHost::resetAlarmPositions() { m_window.resetAlarmPositions(); }
+void PingCycleWindowHost::resetAlarmPositions()
+{
+    m_window.resetAlarmPositions();
+}
 
-void PingCycleWindowHost::clearAlarmSoundList() { m_window.clearAlarmSoundList(); }
+void PingCycleWindowHost::clearAlarmSoundList()
+{
+    m_window.clearAlarmSoundList();
+}
 
 void PingCycleWindowHost::endCallInProgress() {}
 
-void PingCycleWindowHost::closeWindow() { m_window.close(); }
+void PingCycleWindowHost::closeWindow()
+{
+    m_window.close();
+}

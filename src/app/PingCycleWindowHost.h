@@ -12,8 +12,7 @@ class PingCycleWindowHost : public PingCycleHost {
 public:
     explicit PingCycleWindowHost(TfrmTarnwick& window)
         : m_window(window)
-    {
-    }
+    {}
 
     int addressLineCount() const override;
     QString addressLine(int index) const override;

@@ -83,7 +83,6 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
     createMailAlarm();
     createMonitor();
     connectHandlers();
-    FormCreate();
     m_ui.bbPing->setFocus();
 }
 

@@ -60,6 +60,9 @@ public:
     void requestTermination();
     bool terminationRequested() const { return m_terminationRequested; }
 
+    // The start-up sequence, run once right after the window is created (and wired to its outside).
+    void FormCreate();
+
     // Shutdown steps; runs once, at the latest from the destructor.
     void FormDestroy();
 
@@ -125,7 +128,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FormCreate();
     void createMailAlarm();
     void createMonitor();
     void loadBoundSettings();

@@ -2,6 +2,7 @@
 #include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
 #include "platform/TerminationSignals.h"
+#include "records/ReportCommand.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,6 +28,23 @@ void printLine(const QString& line)
     std::fflush(stdout);
 }
 
+QString dataDirOf(const AppOptions& options)
+{
+    return options.dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(options.dataDir).absolutePath();
+}
+
+// --report: the lines of one alarm report, for scripts; the monitor itself does not start.
+int printReport(const AppOptions& options)
+{
+    QTextStream out(stdout);
+    const ReportCommandResult result =
+        runReportCommand(dataDirOf(options), options.reportPeriod, options.reportAddress, out);
+    out.flush();
+    if (result.exitCode != 0)
+        std::fputs((result.errorText + u'\n').toUtf8().constData(), stderr);
+    return result.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -40,6 +58,12 @@ int main(int argc, char* argv[])
         std::fputs((error + u'\n' + AppOptions::usage()).toLocal8Bit().constData(), stderr);
         return 2;
     }
+    if (!options->reportPeriod.isEmpty()) {
+        // The report needs no window; the core application knows the program's folder.
+        QCoreApplication core(argc, argv);
+        return printReport(*options);
+    }
+
     const bool headless = options->headless || !hasDisplay();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -49,8 +73,7 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     AppContext context;
-    context.dataDir =
-        options->dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(options->dataDir).absolutePath();
+    context.dataDir = dataDirOf(*options);
     QDir().mkpath(context.dataDir);
     context.headless = headless;
     std::unique_ptr<Prompter> prompter;
@@ -64,13 +87,13 @@ int main(int argc, char* argv[])
     auto window = std::make_unique<TfrmTarnwick>(context);
     if (auto* widgetPrompter = dynamic_cast<WidgetPrompter*>(prompter.get()))
         widgetPrompter->setParent(window.get());
-    if (headless) {
-        for (const QString& line : window->pane().info().lines())
-            printLine(line);
+    if (headless)
         QObject::connect(&window->pane(), &InfoPane::lineAdded, &app, printLine);
-    }
+    // Connected before start-up: a signal during the first ping cycle already ends the monitor.
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, window.get(),
                      &TfrmTarnwick::requestTermination);
+    window->setCycleLimit(options->cycles);
+    window->FormCreate();
 
     if (options->testMail && !window->terminationRequested()) {
         window->BitBtn2Click();

@@ -46,6 +46,7 @@ protected:
         context.probe = &probe;
         context.autostartLocation = path(QStringLiteral("autostart"));
         window = std::make_unique<TfrmTarnwick>(context);
+        window->FormCreate();
         window->show();
         QApplication::setActiveWindow(window.get());
         QApplication::processEvents();
