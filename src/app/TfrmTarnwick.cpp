@@ -250,6 +250,9 @@ void TfrmTarnwick::edtSendPswExit()
 void TfrmTarnwick::CheckBox3Click()
 {
     CheckBoxClick(m_ui.CheckBox3);
+    if (m_ui.CheckBox3->isChecked() &&
+        !Autostart(QCoreApplication::applicationFilePath(), m_context.autostartLocation).write())
+        m_pane.appendDirect(QStringLiteral("访问注册表时出错！"));
 }
 
 void TfrmTarnwick::cbTelClick()

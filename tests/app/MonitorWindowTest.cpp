@@ -1,0 +1,188 @@
+#include "WindowFixture.h"
+
+#include "alarm/AlarmDispatch.h"
+#include "app/MemoLines.h"
+#include "desktop/gui/TrayIcon.h"
+
+#include <QTest>
+
+using MonitorWindowTest = WindowFixture;
+
+namespace {
+const QString kCancelled = QStringLiteral("参数初始化成功！");
+}
+
+TEST_F(MonitorWindowTest, CancelDuringACycleStopsItAfterTheCurrentAddress)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n127.0.0.2:b\r\n127.0.0.3:c\r\n"));
+    TfrmTarnwick& w = start();
+    probe.hosts.clear();
+    probe.duringPing = [&] {
+        if (probe.hosts.size() == 2) // the second echo request to the first address
+            w.ui().bbCanc->click();
+    };
+    w.bbPingClick();
+    EXPECT_EQ(probe.hosts, QStringList(4, QStringLiteral("127.0.0.1"))); // the first address is finished
+    EXPECT_TRUE(paneLines().last().endsWith(QStringLiteral("Ping结束。")));
+    EXPECT_TRUE(w.ui().bbPing->isEnabled());
+    EXPECT_TRUE(w.tDisp().isActive());
+}
+
+TEST_F(MonitorWindowTest, CancelWithAnAlarmClearsItAndTheCycleGoesOn)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n127.0.0.2:b\r\n"));
+    probe.answers = [](const QString& host) { return host != QStringLiteral("127.0.0.1"); };
+    TfrmTarnwick& w = start();
+    EXPECT_EQ(w.alarmCode(), 1); // the first cycle found 127.0.0.1 unreachable
+    const QString verdict = QStringLiteral("127.0.0.1:a网络不通！！！地址不可用或没有连接！ 网络质量：0%,平均RTT：0ms");
+    const QStringList lines = paneLines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const QString& line) {
+        return line.size() == 23 + verdict.size() && line.endsWith(verdict);
+    }));
+    w.ui().cbSD->setChecked(true); // Cancel clears an alarm only while an alarm channel is on
+    probe.hosts.clear();
+    probe.duringPing = [&] {
+        if (probe.hosts.size() == 5) // the first address has raised its alarm again
+            w.ui().bbCanc->click();
+    };
+    w.bbPingClick();
+    EXPECT_EQ(probe.hosts.size(), 8); // the cycle went on to the second address
+    EXPECT_EQ(paneLines().count(kCancelled), 2); // once at the cycle's start, once by Cancel
+    EXPECT_EQ(w.alarmCode(), 0);
+}
+
+TEST_F(MonitorWindowTest, CancelWhenIdleClosesTheWindowAndEscPressesIt)
+{
+    TfrmTarnwick& w = start();
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(w.isMinimized() || w.isHidden());
+    EXPECT_FALSE(w.terminationRequested());
+}
+
+TEST_F(MonitorWindowTest, ACycleStartedWhilePausedSwitchesTheCountdownOn)
+{
+    TfrmTarnwick& w = start();
+    EXPECT_TRUE(w.tDisp().isActive());
+    QTest::mouseClick(w.ui().lMin, Qt::LeftButton);
+    EXPECT_FALSE(w.tDisp().isActive());
+    EXPECT_EQ(w.ui().GroupBox9->title(), QStringLiteral("下次检测剩余时间：暂停"));
+    w.bbPingClick();
+    EXPECT_TRUE(w.tDisp().isActive());
+    EXPECT_EQ(w.ui().GroupBox9->title(), QStringLiteral("下次检测剩余时间："));
+}
+
+TEST_F(MonitorWindowTest, TheCountdownShowsTheTimeLeftAndStartsTheCycleWhenItRunsOut)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n"));
+    TfrmTarnwick& w = start();
+    w.ui().sePingInterval->setValue(1);
+    probe.hosts.clear();
+    w.tDispTimer();
+    EXPECT_EQ(w.ui().lMin->text(), QStringLiteral("00:01"));
+    const QColor first = w.ui().lMin->palette().color(QPalette::WindowText);
+    w.tDispTimer();
+    EXPECT_NE(w.ui().lMin->palette().color(QPalette::WindowText), first); // red and blue in turn
+    for (int tick = 3; tick <= 59; ++tick)
+        w.tDispTimer();
+    QApplication::processEvents();
+    EXPECT_TRUE(probe.hosts.isEmpty());
+    w.tDispTimer(); // tick 60 runs out for an interval of one minute
+    EXPECT_EQ(w.ui().lMin->text(), QStringLiteral("00:00"));
+    QApplication::processEvents();
+    EXPECT_EQ(probe.hosts.size(), 4);
+}
+
+TEST_F(MonitorWindowTest, TheTrayIconBlinksWhileAnAlarmIsCurrent)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n"));
+    probe.answers = [](const QString&) { return false; };
+    TfrmTarnwick& w = start();
+    ASSERT_GT(w.alarmCode(), 0);
+    w.tDispTimer();
+    const bool first = w.tray().showsNormalIcon();
+    w.tDispTimer();
+    EXPECT_NE(w.tray().showsNormalIcon(), first);
+    w.dispatch().setCurrentCode(0);
+    w.tDispTimer();
+    EXPECT_TRUE(w.tray().showsNormalIcon());
+}
+
+TEST_F(MonitorWindowTest, TheExitCommandEndsTheMonitorInOrder)
+{
+    TfrmTarnwick& w = start();
+    ASSERT_NE(w.tray().menu(), nullptr);
+    QAction* exit = w.tray().menu()->findChild<QAction*>(QStringLiteral("N1"));
+    ASSERT_NE(exit, nullptr);
+    exit->trigger();
+    EXPECT_TRUE(w.terminationRequested());
+    w.FormDestroy();
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("log*.txt")}).size(), 1);
+}
+
+TEST_F(MonitorWindowTest, ACycleLimitEndsTheMonitorAfterThatManyCycles)
+{
+    AppContext context;
+    context.dataDir = dir.path();
+    context.prompter = &prompter;
+    context.probe = &probe;
+    context.autostartLocation = path(QStringLiteral("autostart"));
+    TfrmTarnwick w(context);
+    w.setCycleLimit(1);
+    w.FormCreate();
+    EXPECT_TRUE(w.terminationRequested());
+    EXPECT_FALSE(w.tDisp().isActive());
+}
+
+TEST_F(MonitorWindowTest, StartAtLoginWritesTheEntryAndReportsAFailure)
+{
+    TfrmTarnwick& w = start();
+    w.ui().CheckBox3->click();
+    EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("AutoRun")), QStringLiteral("1"));
+    const QStringList entries = QDir(path(QStringLiteral("autostart"))).entryList({QStringLiteral("*.desktop")});
+    ASSERT_EQ(entries.size(), 1);
+    w.ui().CheckBox3->click(); // cleared: stored, and the entry stays
+    EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("AutoRun")), QStringLiteral("0"));
+    EXPECT_EQ(QDir(path(QStringLiteral("autostart"))).entryList({QStringLiteral("*.desktop")}).size(), 1);
+
+    QDir(path(QStringLiteral("autostart"))).removeRecursively();
+    writeFile(QStringLiteral("autostart"), "a file where the folder should be");
+    w.pane().setReportShown(true);
+    w.ui().CheckBox3->click();
+    EXPECT_EQ(paneLines().last(), QStringLiteral("访问注册表时出错！"));
+    EXPECT_TRUE(w.pane().reportShown()); // the line goes in underneath a shown report
+    EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("AutoRun")), QStringLiteral("1"));
+}
+
+TEST_F(MonitorWindowTest, TheUsageTextOfThePageOnDisplayGoesIntoThePane)
+{
+    TfrmTarnwick& w = start();
+    w.ui().PageControl1->setCurrentIndex(4);
+    const qsizetype before = w.pane().info().count();
+    QTest::mouseClick(w.ui().Label8, Qt::LeftButton);
+    const QStringList lines = paneLines().mid(before);
+    ASSERT_EQ(lines.size(), 1 + 17);
+    EXPECT_EQ(lines.first(), QStringLiteral("使用说明 [网络报警设置]"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("网络报警设置模块：")));
+    EXPECT_EQ(lines.last(), QString(7, u' '));
+}
+
+TEST_F(MonitorWindowTest, AReportOfTheCaretLinesAddressIsShownAndSaved)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n127.0.0.2:b\r\n"));
+    writeGbk(QStringLiteral("log20200101000000.txt"),
+             QStringLiteral("2020-01-01 00:00:00 -> 127.0.0.2:b网络有丢包！！！\r\nother\r\n"));
+    TfrmTarnwick& w = start();
+    w.ui().mLine->setTextCursor(QTextCursor(w.ui().mLine->document()->findBlockByNumber(1)));
+    w.ToolButton9Click(); // today: the old file is not in the period
+    EXPECT_FALSE(w.pane().reportShown());
+    EXPECT_EQ(w.pane().report().count(), 0);
+    w.ui().MenuItem1->trigger(); // history
+    EXPECT_TRUE(w.pane().reportShown());
+    EXPECT_EQ(w.ui().panes->currentWidget(), w.ui().mRep);
+    EXPECT_EQ(w.pane().report().lines(), QStringList{QStringLiteral("2020-01-01 00:00:00 -> 127.0.0.2:b网络有丢包！！！")});
+    w.tbSaveClearClick();
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("rep127.0.0.2*.txt")}).size(), 1);
+    w.bbPingClick(); // a cycle hides the report again
+    EXPECT_FALSE(w.pane().reportShown());
+}
