@@ -526,6 +526,16 @@ void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handle
     }
 }
 
+// A list memo: double click and its "设置为可修改" button unlock it; leaving it and "保存" save it.
+void TfrmTarnwick::wireList(QPlainTextEdit* memo, QToolButton* unlockButton, QToolButton* saveButton,
+                            void (TfrmTarnwick::*unlock)(), void (TfrmTarnwick::*save)())
+{
+    watchDoubleClick(memo->viewport(), [this, unlock] { (this->*unlock)(); });
+    watchFocusExit(memo, [this, save] { (this->*save)(); });
+    connect(unlockButton, &QToolButton::clicked, this, unlock);
+    connect(saveButton, &QToolButton::clicked, this, save);
+}
+
 void TfrmTarnwick::watchClick(QWidget* control, std::function<void()> handler)
 {
     control->installEventFilter(this);
@@ -594,26 +604,17 @@ void TfrmTarnwick::connectHandlers()
         }
     }
 
-    watchDoubleClick(m_ui.mLine->viewport(), [this] { mLineDblClick(); });
-    watchFocusExit(m_ui.mLine, [this] { mLineExit(); });
-    connect(m_ui.ToolButton2, &QToolButton::clicked, this, &TfrmTarnwick::mLineDblClick);
+    wireList(m_ui.mLine, m_ui.ToolButton2, m_ui.ToolButton3, &TfrmTarnwick::mLineDblClick, &TfrmTarnwick::mLineExit);
     connect(m_ui.N4, &QAction::triggered, this, &TfrmTarnwick::mLineDblClick);
-    connect(m_ui.ToolButton3, &QToolButton::clicked, this, &TfrmTarnwick::mLineExit);
     connect(m_ui.N5, &QAction::triggered, this, &TfrmTarnwick::mLineExit);
     connect(m_ui.ToolButton1, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton1Click);
     connect(m_ui.N3, &QAction::triggered, this, &TfrmTarnwick::ToolButton1Click);
     connect(m_ui.mLine, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_ui.PopupMenu2->exec(m_ui.mLine->mapToGlobal(at)); });
-
-    watchDoubleClick(m_ui.mRecIp->viewport(), [this] { mRecIpDblClick(); });
-    watchFocusExit(m_ui.mRecIp, [this] { mRecIpExit(); });
-    connect(m_ui.ToolButton10, &QToolButton::clicked, this, &TfrmTarnwick::mRecIpDblClick);
-    connect(m_ui.ToolButton11, &QToolButton::clicked, this, &TfrmTarnwick::mRecIpExit);
-
-    watchDoubleClick(m_ui.mPhone->viewport(), [this] { mPhoneDblClick(); });
-    watchFocusExit(m_ui.mPhone, [this] { mPhoneExit(); });
-    connect(m_ui.ToolButton14, &QToolButton::clicked, this, &TfrmTarnwick::mPhoneDblClick);
-    connect(m_ui.ToolButton15, &QToolButton::clicked, this, &TfrmTarnwick::mPhoneExit);
+    wireList(m_ui.mRecIp, m_ui.ToolButton10, m_ui.ToolButton11, &TfrmTarnwick::mRecIpDblClick,
+             &TfrmTarnwick::mRecIpExit);
+    wireList(m_ui.mPhone, m_ui.ToolButton14, m_ui.ToolButton15, &TfrmTarnwick::mPhoneDblClick,
+             &TfrmTarnwick::mPhoneExit);
 
     connect(m_ui.tbSaveClear, &QToolButton::clicked, this, &TfrmTarnwick::tbSaveClearClick);
     connect(m_ui.BitBtn2, &QPushButton::clicked, this, &TfrmTarnwick::BitBtn2Click);

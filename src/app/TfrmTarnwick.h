@@ -27,6 +27,8 @@ class TrayIcon;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QPlainTextEdit;
+class QToolButton;
 class QSpinBox;
 
 // The main window: it owns every component and all run-time state of the monitor, runs the start-up
@@ -136,6 +138,8 @@ private:
     void watchFocusExit(QWidget* control, std::function<void()> handler);
     void watchDoubleClick(QWidget* control, std::function<void()> handler);
     void watchClick(QWidget* control, std::function<void()> handler);
+    void wireList(QPlainTextEdit* memo, QToolButton* unlockButton, QToolButton* saveButton,
+                  void (TfrmTarnwick::*unlock)(), void (TfrmTarnwick::*save)());
     void connectTray();
     void setSoundButtonIdle(QWidget* button, bool idle);
     void SpeedButtonClick(QWidget* button);

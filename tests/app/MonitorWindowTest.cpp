@@ -46,7 +46,7 @@ TEST_F(MonitorWindowTest, CancelWithAnAlarmClearsItAndTheCycleGoesOn)
             w.ui().bbCanc->click();
     };
     w.bbPingClick();
-    EXPECT_EQ(probe.hosts.size(), 8); // the cycle went on to the second address
+    EXPECT_EQ(probe.hosts.size(), 8);            // the cycle went on to the second address
     EXPECT_EQ(paneLines().count(kCancelled), 2); // once at the cycle's start, once by Cancel
     EXPECT_EQ(w.alarmCode(), 0);
 }
@@ -180,7 +180,8 @@ TEST_F(MonitorWindowTest, AReportOfTheCaretLinesAddressIsShownAndSaved)
     w.ui().MenuItem1->trigger(); // history
     EXPECT_TRUE(w.pane().reportShown());
     EXPECT_EQ(w.ui().panes->currentWidget(), w.ui().mRep);
-    EXPECT_EQ(w.pane().report().lines(), QStringList{QStringLiteral("2020-01-01 00:00:00 -> 127.0.0.2:b网络有丢包！！！")});
+    EXPECT_EQ(w.pane().report().lines(),
+              QStringList{QStringLiteral("2020-01-01 00:00:00 -> 127.0.0.2:b网络有丢包！！！")});
     w.tbSaveClearClick();
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("rep127.0.0.2*.txt")}).size(), 1);
     w.bbPingClick(); // a cycle hides the report again
