@@ -515,67 +515,14 @@ void TfrmTarnwick::SpeedButtonClick(QWidget* button)
 
 // ---- wiring
 
-void TfrmTarnwick::watchFocusExit(QWidget* control, std::function<void()> handler)
-{
-    control->installEventFilter(this);
-    m_exitHandlers.insert(control, handler);
-    // Spin fields and combo boxes edit in an inner line edit that may hold the focus itself.
-    if (auto* inner = control->findChild<QLineEdit*>()) {
-        inner->installEventFilter(this);
-        m_exitHandlers.insert(inner, handler);
-    }
-}
-
 // A list memo: double click and its "设置为可修改" button unlock it; leaving it and "保存" save it.
 void TfrmTarnwick::wireList(QPlainTextEdit* memo, QToolButton* unlockButton, QToolButton* saveButton,
                             void (TfrmTarnwick::*unlock)(), void (TfrmTarnwick::*save)())
 {
-    watchDoubleClick(memo->viewport(), [this, unlock] { (this->*unlock)(); });
-    watchFocusExit(memo, [this, save] { (this->*save)(); });
+    m_events.onDoubleClick(memo->viewport(), [this, unlock] { (this->*unlock)(); });
+    m_events.onExit(memo, [this, save] { (this->*save)(); });
     connect(unlockButton, &QToolButton::clicked, this, unlock);
     connect(saveButton, &QToolButton::clicked, this, save);
-}
-
-void TfrmTarnwick::watchClick(QWidget* control, std::function<void()> handler)
-{
-    control->installEventFilter(this);
-    m_clickHandlers.insert(control, std::move(handler));
-}
-
-void TfrmTarnwick::watchDoubleClick(QWidget* control, std::function<void()> handler)
-{
-    control->installEventFilter(this);
-    m_doubleClickHandlers.insert(control, std::move(handler));
-}
-
-bool TfrmTarnwick::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        if (auto* edit = qobject_cast<QLineEdit*>(watched))
-            SettingsBinder::rememberText(edit);
-    } else if (event->type() == QEvent::FocusOut) {
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        const auto handler = m_exitHandlers.constFind(watched);
-        if (handler != m_exitHandlers.constEnd() && reason != Qt::ActiveWindowFocusReason &&
-            reason != Qt::PopupFocusReason) {
-            // Focus moving inside the same control (a spin field and its inner edit) is not leaving it.
-            auto* control = static_cast<QWidget*>(watched);
-            QWidget* owner = m_exitHandlers.contains(control->parentWidget()) ? control->parentWidget() : control;
-            QWidget* now = QApplication::focusWidget();
-            if (!now || (now != owner && !owner->isAncestorOf(now)))
-                (*handler)();
-        }
-    } else if (event->type() == QEvent::MouseButtonRelease &&
-               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        const auto handler = m_clickHandlers.constFind(watched);
-        if (handler != m_clickHandlers.constEnd())
-            (*handler)();
-    } else if (event->type() == QEvent::MouseButtonDblClick) {
-        const auto handler = m_doubleClickHandlers.constFind(watched);
-        if (handler != m_doubleClickHandlers.constEnd())
-            (*handler)();
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmTarnwick::connectHandlers()
@@ -584,14 +531,14 @@ void TfrmTarnwick::connectHandlers()
         if (!SettingsBinder::binding(control))
             continue;
         if (auto* spin = qobject_cast<QSpinBox*>(control)) {
-            watchFocusExit(spin, [this, spin] { SpinEditExit(spin); });
+            m_events.onExit(spin, [this, spin] { SpinEditExit(spin); });
         } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-            watchFocusExit(combo, [this, combo] { ComboBoxExit(combo); });
+            m_events.onExit(combo, [this, combo] { ComboBoxExit(combo); });
         } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             if (edit == m_ui.edtSendPsw)
-                watchFocusExit(edit, [this] { edtSendPswExit(); });
+                m_events.onExit(edit, [this] { edtSendPswExit(); });
             else
-                watchFocusExit(edit, [this, edit] { editExit(edit); });
+                m_events.onExit(edit, [this, edit] { editExit(edit); });
         } else if (auto* box = qobject_cast<QCheckBox*>(control)) {
             if (box == m_ui.CheckBox3)
                 connect(box, &QCheckBox::toggled, this, &TfrmTarnwick::CheckBox3Click);
@@ -620,8 +567,8 @@ void TfrmTarnwick::connectHandlers()
     connect(m_ui.BitBtn2, &QPushButton::clicked, this, &TfrmTarnwick::BitBtn2Click);
     connect(m_ui.bbPing, &QPushButton::clicked, this, &TfrmTarnwick::bbPingClick);
     connect(m_ui.bbCanc, &QPushButton::clicked, this, &TfrmTarnwick::bbCancClick);
-    watchClick(m_ui.lMin, [this] { lMinClick(); });
-    watchClick(m_ui.Label8, [this] { Label8Click(); });
+    m_events.onClick(m_ui.lMin, [this] { lMinClick(); });
+    m_events.onClick(m_ui.Label8, [this] { Label8Click(); });
     m_ui.lMin->setCursor(Qt::PointingHandCursor);
     connect(m_ui.ToolButton7, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton7Click);
     connect(m_ui.MenuItem1, &QAction::triggered, this, &TfrmTarnwick::ToolButton7Click);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppContext.h"
+#include "app/ControlEvents.h"
 #include "app/ListMemo.h"
 #include "app/SettingsBinder.h"
 #include "app/WindowUi.h"
@@ -127,7 +128,6 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createMailAlarm();
@@ -135,9 +135,6 @@ private:
     void loadBoundSettings();
     void applyStartupAddressEntries();
     void connectHandlers();
-    void watchFocusExit(QWidget* control, std::function<void()> handler);
-    void watchDoubleClick(QWidget* control, std::function<void()> handler);
-    void watchClick(QWidget* control, std::function<void()> handler);
     void wireList(QPlainTextEdit* memo, QToolButton* unlockButton, QToolButton* saveButton,
                   void (TfrmTarnwick::*unlock)(), void (TfrmTarnwick::*save)());
     void connectTray();
@@ -165,9 +162,7 @@ private:
     QTimer m_tDisp;
     TrayIcon* m_tray = nullptr;
 
-    QHash<QObject*, std::function<void()>> m_exitHandlers;
-    QHash<QObject*, std::function<void()>> m_doubleClickHandlers;
-    QHash<QObject*, std::function<void()>> m_clickHandlers;
+    ControlEvents m_events;
 
     QStringList m_alarmSounds;
     int m_soundIndex = 0;
