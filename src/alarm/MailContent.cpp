@@ -92,8 +92,9 @@ QByteArray physicalLineFolded(QByteArrayView line, qsizetype minimum)
 
 } // namespace
 
-QByteArray dateText(const QDateTime& local)
+QByteArray dateText(const QDateTime& given)
 {
+    const QDateTime local = given.isValid() ? given : QDateTime::currentDateTime();
     static const char* const kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

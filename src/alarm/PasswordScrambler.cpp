@@ -4,6 +4,8 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace PasswordScrambler {
 namespace {
 
@@ -32,7 +34,8 @@ unsigned char keyByte(const Key& key, int j)
 
 std::optional<int> hexValue(const QString& digits)
 {
-    if (digits.isEmpty())
+    const auto isHexDigit = [](QChar c) { return c.isDigit() || (c.toLower() >= u'a' && c.toLower() <= u'f'); };
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), isHexDigit))
         return std::nullopt;
     bool ok = false;
     const int value = digits.toInt(&ok, 16);

@@ -88,7 +88,7 @@ void collect(const QList<QByteArray>& ehloTextLines, QStringList& mechanisms)
         const QString line = QString::fromLatin1(textLine).toUpper();
         if (!line.startsWith(QLatin1String("AUTH ")) && !line.startsWith(QLatin1String("AUTH=")))
             continue;
-        QString rest = line.mid(5);
+        QString rest = line.mid(4); // from the blank or "=" on: the empty part it gives is collected too
         while (!rest.isEmpty()) {
             rest.replace(QLatin1Char('='), QLatin1Char(' '));
             const qsizetype blank = rest.indexOf(QLatin1Char(' '));

@@ -16,8 +16,7 @@ public:
 
     explicit ControlEvents(QObject* parent = nullptr)
         : QObject(parent)
-    {
-    }
+    {}
 
     void onExit(QWidget* control, Handler handler);
     void onClick(QWidget* control, Handler handler);

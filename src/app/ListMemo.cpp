@@ -25,8 +25,10 @@ void ListMemo::load()
     } else if (!bytes) {
         m_addInfo(QStringLiteral("无法读取文件%1（%2），%3为空。").arg(name, reason, m_texts.listName));
     } else {
-        if (bytes->contains('\0') || !CodePage::isValidGbk(*bytes))
+        if (!CodePage::isValidGbk(*bytes))
             m_addInfo(QStringLiteral("文件%1不是GBK编码的文本，无法识别的字符已用“\uFFFD”代替。").arg(name));
+        else if (CodePage::looksLikeUtf8(*bytes))
+            m_addInfo(QStringLiteral("文件%1似乎是UTF-8编码的文本，请另存为GBK编码。").arg(name));
         lines = CodePage::linesFromGbk(*bytes);
         for (QString& line : lines)
             line.replace(QChar(0), QChar(0xFFFD));

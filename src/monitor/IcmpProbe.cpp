@@ -44,7 +44,16 @@ void IcmpProbe::ping(QByteArrayView payload, quint16 sequence)
     const auto packet = IcmpPacket::buildEchoRequest(m_identifier, m_sequence, m_clock.now(), payload);
     const quint32 start = m_clock.now();
     send(packet);
-    ReplyStatus result = waitForAnswer();
+    ReplyStatus result;
+    try {
+        result = waitForAnswer();
+    } catch (...) {
+        // The request went out, so its answer may still come. Reusing this socket and sequence
+        // number would let the next request, perhaps to a dead host, take that answer for its own.
+        m_socket.reset();
+        ++m_sequence;
+        throw;
+    }
     // The round trip covers the lookup, the send and the whole wait, so a timed-out request
     // records about the receive timeout.
     result.msRoundTripTime = TickClock::elapsed(start, m_clock.now());

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace CodePage {
 
 QByteArray toGbk(QStringView text)
@@ -19,9 +21,24 @@ QString fromGbk(QByteArrayView bytes)
 
 bool isValidGbk(QByteArrayView bytes)
 {
-    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInvalidToNull);
-    QString text = decoder.decode(bytes);
-    return !decoder.hasError() && !text.contains(QChar(0xFFFD));
+    if (bytes.contains('\0'))
+        return false;
+    const QString text = fromGbk(bytes);
+    // Undefined bytes decode to replacement or private-use characters; a cut-off lead byte vanishes.
+    for (const QChar c : text) {
+        if (c == QChar(0xFFFD) || (c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF))
+            return false;
+    }
+    return toGbk(text) == bytes;
+}
+
+bool looksLikeUtf8(QByteArrayView bytes)
+{
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return false;
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
 }
 
 QList<QByteArray> splitLines(const QByteArray& content)

@@ -14,8 +14,13 @@ QByteArray toGbk(QStringView text);
 // Text of GBK bytes. Byte sequences that are not GBK become U+FFFD.
 QString fromGbk(QByteArrayView bytes);
 
-// True when the bytes are valid GBK (a file that is not GBK is still loaded, but callers may warn).
+// True when the bytes are GBK text that comes back byte for byte when it is written again: no
+// undefined or cut-off character, no NUL. A file that is not is still loaded, and callers warn.
 bool isValidGbk(QByteArrayView bytes);
+
+// True when the bytes hold non-ASCII text in valid UTF-8: most likely a file saved in UTF-8, which
+// reads as valid but wrong Chinese in GBK.
+bool looksLikeUtf8(QByteArrayView bytes);
 
 // Splits file content at CR LF, LF or CR; a final line break does not make an empty last line.
 QList<QByteArray> splitLines(const QByteArray& content);

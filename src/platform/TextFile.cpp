@@ -28,6 +28,8 @@ std::optional<QByteArray> readBytes(const QString& path, QString* error)
 void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
+    // A writable file in a folder the account may not create files in is written in place.
+    file.setDirectWriteFallback(true);
     // Replacing through a new file keeps the old content if the disk fills up half way.
     if (!file.open(QIODevice::WriteOnly))
         throw AppError(FileErrors::cannotCreate(path, file.errorString()));

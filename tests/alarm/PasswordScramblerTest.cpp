@@ -53,7 +53,7 @@ TEST(PasswordScrambler, EmptyPasswordIsTwoDigitsAndInvalidFormsGiveEmptyText)
     const QString empty = PasswordScrambler::scramble(QString());
     EXPECT_EQ(empty.size(), 2);
     EXPECT_EQ(PasswordScrambler::unscramble(empty), QString());
-    for (const char* bad : {"", "   ", "ZZ2BD7", "10ZZ", "10", "1"})
+    for (const char* bad : {"", "   ", "ZZ2BD7", "10ZZ", "10", "1", "05 1", " 102BD7", "10+1"})
         EXPECT_EQ(PasswordScrambler::unscramble(QString::fromLatin1(bad)), QString()) << bad;
 }
 

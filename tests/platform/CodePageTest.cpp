@@ -15,12 +15,27 @@ TEST(CodePage, SeparatorsBesideChineseSurviveTheRoundTrip)
     EXPECT_EQ(CodePage::fromGbk(CodePage::toGbk(text)), text);
 }
 
-TEST(CodePage, InvalidBytesAreDetectedAndStillDecoded)
+TEST(CodePage, TextThatWouldNotComeBackByteForByteIsNotGbk)
 {
-    const QByteArray bad("abc\xff\xfe");
-    EXPECT_FALSE(CodePage::isValidGbk(bad));
-    EXPECT_TRUE(CodePage::isValidGbk(QByteArray("\xb1\xbe")));
-    EXPECT_TRUE(CodePage::fromGbk(bad).startsWith(QStringLiteral("abc")));
+    const QByteArray cases[] = {
+        QByteArray("a\xff b"), // undefined byte
+        QByteArray("a\x81"),   // lead byte cut off at the end
+        QByteArray("a\x81 b"), // lead byte followed by a blank
+        QByteArray("a\0b", 3), // binary
+    };
+    for (const QByteArray& bad : cases) {
+        EXPECT_FALSE(CodePage::isValidGbk(bad)) << bad.toHex().toStdString();
+        EXPECT_TRUE(CodePage::fromGbk(bad).startsWith(u'a'));
+    }
+    EXPECT_TRUE(CodePage::isValidGbk(QByteArray("\xb1\xbe\x80 ascii"))); // 0x80 is the euro sign in code page 936
+    EXPECT_TRUE(CodePage::isValidGbk(QByteArray()));
+}
+
+TEST(CodePage, Utf8ChineseIsRecognisedAsProbablyNotGbk)
+{
+    EXPECT_TRUE(CodePage::looksLikeUtf8(QStringLiteral("快查").toUtf8()));
+    EXPECT_FALSE(CodePage::looksLikeUtf8(CodePage::toGbk(QStringLiteral("本地地址"))));
+    EXPECT_FALSE(CodePage::looksLikeUtf8(QByteArray("plain ascii")));
 }
 
 TEST(CodePage, SplitLinesAcceptsEveryLineEnd)
