@@ -25,27 +25,38 @@ void ListMemo::load()
     } else if (!bytes) {
         m_addInfo(QStringLiteral("无法读取文件%1（%2），%3为空。").arg(name, reason, m_texts.listName));
     } else {
-        if (!CodePage::isValidGbk(*bytes))
-            m_addInfo(QStringLiteral("文件%1不是GBK编码的文本，无法识别的字符已用“\uFFFD”代替。").arg(name));
-        else if (CodePage::looksLikeUtf8(*bytes))
+        if (CodePage::looksLikeUtf8(*bytes))
             m_addInfo(QStringLiteral("文件%1似乎是UTF-8编码的文本，请另存为GBK编码。").arg(name));
+        else if (!CodePage::isValidGbk(*bytes))
+            m_addInfo(QStringLiteral("文件%1不是GBK编码的文本，无法识别的字符已用“\uFFFD”代替。").arg(name));
         lines = CodePage::linesFromGbk(*bytes);
         for (QString& line : lines)
             line.replace(QChar(0), QChar(0xFFFD));
     }
     MemoLines::setLines(m_memo, lines);
     m_memo->document()->setModified(false);
+    lock();
+}
+
+// Locked, the list keeps no undo history (a cycle rewriting every line would grow it without end)
+// and the caret still moves with the keys, since the caret line names the address for reports.
+void ListMemo::lock()
+{
+    m_memo->setReadOnly(true);
+    m_memo->document()->setUndoRedoEnabled(false);
+    m_memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
 void ListMemo::unlock()
 {
     m_memo->setReadOnly(false);
+    m_memo->document()->setUndoRedoEnabled(true);
     m_addInfo(m_texts.unlocked);
 }
 
 void ListMemo::lockAndSave()
 {
-    m_memo->setReadOnly(true);
+    lock();
     if (m_memo->document()->isModified()) {
         QString text = m_memo->toPlainText();
         text.replace(u'\n', QStringLiteral("\r\n"));

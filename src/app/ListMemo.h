@@ -34,6 +34,8 @@ public:
     const QString& path() const { return m_path; }
 
 private:
+    void lock();
+
     QPlainTextEdit* m_memo;
     QString m_path;
     Texts m_texts;

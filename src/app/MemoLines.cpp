@@ -45,7 +45,11 @@ void setLine(QPlainTextEdit* memo, int index, const QString& text)
 void setLines(QPlainTextEdit* memo, const QStringList& lines)
 {
     const bool modified = memo->document()->isModified();
-    memo->setPlainText(lines.join(u'\n'));
+    // A final line break ends the last line; a blank last line needs one of its own to count.
+    QString text = lines.join(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        text += u'\n';
+    memo->setPlainText(text);
     memo->document()->setModified(modified);
 }
 

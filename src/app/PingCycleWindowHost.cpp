@@ -65,7 +65,14 @@ bool PingCycleWindowHost::isPingEnabled() const
 
 void PingCycleWindowHost::setPingEnabled(bool enabled)
 {
-    m_window.ui().bbPing->setEnabled(enabled);
+    QPushButton* ping = m_window.ui().bbPing;
+    // Disabling the focused Ping button would pass the focus on to Cancel, where a key press meant
+    // for Ping would hide the window; the focus comes back when the cycle ends.
+    if (!enabled)
+        m_pingHadFocus = ping->hasFocus();
+    ping->setEnabled(enabled);
+    if (enabled && m_pingHadFocus)
+        ping->setFocus();
 }
 
 void PingCycleWindowHost::switchCountdownOn()

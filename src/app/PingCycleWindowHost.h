@@ -33,4 +33,5 @@ public:
 
 private:
     TfrmTarnwick& m_window;
+    bool m_pingHadFocus = false;
 };

@@ -15,6 +15,7 @@
 #include "platform/AppError.h"
 #include "records/PaneFiles.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -113,6 +114,7 @@ void TfrmTarnwick::FormCreate()
     applyStartupAddressEntries();
     // The first ping cycle runs before the window shows, and switches the countdown on at its end.
     bbPingClick();
+    m_ui.bbPing->setFocus();
 }
 
 void TfrmTarnwick::loadBoundSettings()
@@ -127,6 +129,8 @@ void TfrmTarnwick::loadBoundSettings()
 void TfrmTarnwick::applyStartupAddressEntries()
 {
     QStringList lines = MemoLines::lines(m_ui.mLine);
+    for (QString& line : lines)
+        line.truncate(AddressLine::kMaxLength); // as every later reader of the list sees the line
     const QString defaultSound = m_settings->read(QStringLiteral("SndPara"), QStringLiteral("DefSD"));
     for (QString& line : lines) {
         const QString key = AddressLine::entryKey(line);
@@ -311,6 +315,9 @@ void TfrmTarnwick::createMonitor()
 {
     m_dispatch = std::make_unique<AlarmDispatch>(
         [this] {
+            // Once the monitor is ending, no alarm channel may hold it up (a mail waits up to a minute).
+            if (m_terminationRequested)
+                return AlarmDispatch::Switches{};
             return AlarmDispatch::Switches{m_ui.cbSD->isChecked(), m_ui.cbTel->isChecked(), m_ui.cbEmail->isChecked(),
                                            m_ui.cbNet->isChecked()};
         },
@@ -335,12 +342,20 @@ int TfrmTarnwick::spinValue(const QSpinBox* spin)
 
 void TfrmTarnwick::bbPingClick()
 {
-    m_cycle->bbPingClick();
+    // A failure that ends a cycle (an alarm channel's error) is shown; the monitor keeps counting
+    // down to the next cycle all the same.
+    guarded([this] { m_cycle->bbPingClick(); });
+    if (!m_ui.bbPing->isEnabled())
+        return; // a cycle that this one interrupted is still running
+    if (!m_tDisp.isActive() && !m_terminationRequested) {
+        m_tDisp.start();
+        m_ui.GroupBox9->setTitle(Countdown::runningCaption());
+    }
 }
 
 void TfrmTarnwick::bbCancClick()
 {
-    m_cycle->bbCancClick();
+    guarded([this] { m_cycle->bbCancClick(); });
 }
 
 void TfrmTarnwick::cycleEnded()
@@ -404,17 +419,16 @@ void TfrmTarnwick::N1Click()
 
 void TfrmTarnwick::N2Click()
 {
-    showNormal();
+    // Shown again as it was: a maximised window comes back maximised.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
     raise();
     activateWindow();
 }
 
 void TfrmTarnwick::trayDoubleClick()
 {
-    if (isHidden() || isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
+    N2Click();
 }
 
 // ---- alarm reports and usage text
@@ -586,9 +600,13 @@ void TfrmTarnwick::connectHandlers()
     for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
         auto* enter = new QShortcut(QKeySequence(key), this);
         connect(enter, &QShortcut::activated, this, [this] {
-            auto* memo = qobject_cast<QPlainTextEdit*>(QApplication::focusWidget());
+            QWidget* focus = QApplication::focusWidget();
+            auto* memo = qobject_cast<QPlainTextEdit*>(focus);
+            auto* button = qobject_cast<QAbstractButton*>(focus);
             if (memo && !memo->isReadOnly())
                 memo->textCursor().insertText(QStringLiteral("\n"));
+            else if (button && !qobject_cast<QCheckBox*>(button))
+                button->click(); // a focused button takes Enter itself
             else if (m_ui.bbPing->isEnabled())
                 m_ui.bbPing->click();
         });

@@ -69,6 +69,9 @@ public:
     // Shutdown steps; runs once, at the latest from the destructor.
     void FormDestroy();
 
+    // The error box: a failure the operator must see.
+    void showError(const QString& text);
+
     // AddInfo: one line into the information pane, hiding a shown report.
     void AddInfo(const QString& text);
 
@@ -143,7 +146,6 @@ private:
     void scrollPaneToEnd();
     // Runs a handler; a failure with a text for the operator is shown in the error box.
     void guarded(const std::function<void()>& handler);
-    void showError(const QString& text);
 
     AppContext m_context;
     WindowUi m_ui;

@@ -1,5 +1,7 @@
 #include "app/WindowUi.h"
 
+#include "desktop/UsageText.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -187,10 +189,10 @@ void buildSoundPage(WindowUi& ui)
     QWidget* p = ui.TabSheet2;
     p->setProperty("hint", QStringLiteral("Break,Bad,Slow"));
     ui.Panel2 = place<QWidget>(p, "Panel2", 0, 0, 470, 106);
-    ui.GroupBox15 = group(ui.Panel2, "GroupBox15", QStringLiteral("地址列表"), 2, 0, 150, 114);
+    ui.GroupBox15 = group(ui.Panel2, "GroupBox15", UsageText::Groups::kAddressList, 2, 0, 150, 114);
     ui.lbSD = place<QListWidget>(ui.GroupBox15, "lbSD", 4, 18, 142, 82);
 
-    ui.GroupBox5 = group(ui.Panel2, "GroupBox5", QStringLiteral("报警声音选择"), 156, 0, 312, 114);
+    ui.GroupBox5 = group(ui.Panel2, "GroupBox5", UsageText::Groups::kAlarmSounds, 156, 0, 312, 114);
     QWidget* g = ui.GroupBox5;
     label(g, QStringLiteral("断网报警音："), 6, 16, 100);
     label(g, QStringLiteral("质量太差报警音："), 6, 16 + 22, 100);
@@ -208,7 +210,7 @@ void buildSoundPage(WindowUi& ui)
         *plays[i] = place<QToolButton>(g, buttons[i], 282, 16 + 22 * i, 24, 22);
     }
 
-    ui.GroupBox6 = group(p, "GroupBox6", QStringLiteral("录制报警声音"), 474, 0, 306, 114);
+    ui.GroupBox6 = group(p, "GroupBox6", UsageText::Groups::kRecorder, 474, 0, 306, 114);
     g = ui.GroupBox6;
     label(g, QStringLiteral("文件名："), 6, 18, 50);
     ui.Edit5 = edit(g, "Edit5", nullptr, QString(), 56, 18, 214);
@@ -229,7 +231,7 @@ void buildSoundPage(WindowUi& ui)
 void buildPhonePage(WindowUi& ui)
 {
     QWidget* p = ui.TabSheet3;
-    ui.GroupBox13 = group(p, "GroupBox13", QStringLiteral("报警电话列表"), 2, 0, 200, 114);
+    ui.GroupBox13 = group(p, "GroupBox13", UsageText::Groups::kPhoneList, 2, 0, 200, 114);
     auto* layout = new QVBoxLayout(ui.GroupBox13);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->setSpacing(1);
@@ -242,7 +244,7 @@ void buildPhonePage(WindowUi& ui)
     ui.mPhone->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(ui.mPhone);
 
-    ui.GroupBox14 = group(p, "GroupBox14", QStringLiteral("电话报警参数"), 206, 0, 574, 114);
+    ui.GroupBox14 = group(p, "GroupBox14", UsageText::Groups::kPhoneSettings, 206, 0, 574, 114);
     QWidget* g = ui.GroupBox14;
     label(g, QStringLiteral("测试报警录音："), 6, 16, 90);
     ui.Edit6 = edit(g, "Edit6", "TelPara,TelTestSnd", QString(), 96, 16, 190);
@@ -274,19 +276,20 @@ void buildPhonePage(WindowUi& ui)
 void buildMailPage(WindowUi& ui)
 {
     QWidget* p = ui.TabSheet4;
-    ui.GroupBox7 = group(p, "GroupBox7", QStringLiteral("收件人设置"), 2, 0, 300, 114);
+    ui.GroupBox7 = group(p, "GroupBox7", UsageText::Groups::kRecipient, 2, 0, 300, 114);
     label(ui.GroupBox7, QStringLiteral("收件人邮箱："), 6, 20, 80);
     ui.edtRec = edit(ui.GroupBox7, "edtRec", "EmailPara,RecMailBox", QString(), 86, 20, 206);
     ui.BitBtn2 = place<QPushButton>(ui.GroupBox7, "BitBtn2", 86, 60, 120, 28);
     ui.BitBtn2->setText(QStringLiteral("发送测试邮件"));
 
-    ui.GroupBox8 = group(p, "GroupBox8", QStringLiteral("发件人设置"), 306, 0, 474, 114);
+    ui.GroupBox8 = group(p, "GroupBox8", UsageText::Groups::kSender, 306, 0, 474, 114);
     QWidget* g = ui.GroupBox8;
     label(g, QStringLiteral("发件人邮箱："), 6, 18, 80);
     ui.edtSend = edit(g, "edtSend", "EmailPara,Sender", QStringLiteral("tarnwicker@163.com"), 86, 18, 170);
     label(g, QStringLiteral("密码："), 264, 18, 40);
     ui.edtSendPsw = edit(g, "edtSendPsw", "EmailPara,E4", QString(), 304, 18, 160);
     ui.edtSendPsw->setEchoMode(QLineEdit::Password);
+    ui.edtSendPsw->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
     ui.ckbCheck = check(g, "ckbCheck", QStringLiteral("发送时需要身份验证"), "EmailPara,Check", true, 6, 46, 160);
     label(g, QStringLiteral("发送服务器地址："), 6, 74, 100);
     ui.edtSendSrv = edit(g, "edtSendSrv", "EmailPara,SendSrv", QStringLiteral("smtp.163.com"), 106, 74, 190);
@@ -297,7 +300,7 @@ void buildMailPage(WindowUi& ui)
 void buildNetworkPage(WindowUi& ui)
 {
     QWidget* p = ui.TabSheet5;
-    ui.GroupBox10 = group(p, "GroupBox10", QStringLiteral("接收方式"), 2, 0, 196, 114);
+    ui.GroupBox10 = group(p, "GroupBox10", UsageText::Groups::kReceiveWays, 2, 0, 196, 114);
     ui.cbUseMess = check(ui.GroupBox10, "cbUseMess", QStringLiteral("使用信使服务接收报警信息"), "NetPara,UseMess",
                          true, 6, 18, 186);
     ui.cbUseSelf = check(ui.GroupBox10, "cbUseSelf", QStringLiteral("使用本软件接收报警信息"), "NetPara,UseSelf", true,
@@ -305,7 +308,7 @@ void buildNetworkPage(WindowUi& ui)
     ui.BitBtn3 = place<QPushButton>(ui.GroupBox10, "BitBtn3", 6, 72, 120, 28);
     ui.BitBtn3->setText(QStringLiteral("发送测试信息"));
 
-    ui.GroupBox11 = group(p, "GroupBox11", QStringLiteral("接收报警主机IP地址"), 202, 0, 180, 114);
+    ui.GroupBox11 = group(p, "GroupBox11", UsageText::Groups::kReceivers, 202, 0, 180, 114);
     auto* layout = new QVBoxLayout(ui.GroupBox11);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->setSpacing(1);
@@ -319,7 +322,7 @@ void buildNetworkPage(WindowUi& ui)
     ui.mRecIp->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(ui.mRecIp);
 
-    ui.GroupBox12 = group(p, "GroupBox12", QStringLiteral("报警信息格式"), 386, 0, 394, 114);
+    ui.GroupBox12 = group(p, "GroupBox12", UsageText::Groups::kMessageFormat, 386, 0, 394, 114);
     QWidget* g = ui.GroupBox12;
     ui.MemoInfor = edit(g, "MemoInfor", "NetPara,MemoInfor", QStringLiteral("请查找原因！谢谢！"), 6, 18 + kRow, 380);
     ui.cbAddName = check(g, "cbAddName", QStringLiteral("地址名称"), "NetPara,AddName", true, 6, 18, 80);

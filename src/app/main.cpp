@@ -1,4 +1,5 @@
 #include "app/AppOptions.h"
+#include "app/MonitorApplication.h"
 #include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
 #include "platform/TerminationSignals.h"
@@ -68,7 +69,7 @@ int main(int argc, char* argv[])
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QApplication app(argc, argv);
+    MonitorApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnwicker"));
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -92,6 +93,8 @@ int main(int argc, char* argv[])
     // Connected before start-up: a signal during the first ping cycle already ends the monitor.
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, window.get(),
                      &TfrmTarnwick::requestTermination);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &TfrmTarnwick::requestTermination);
+    app.setErrorSink([&window](const QString& text) { window->showError(text); });
     window->setCycleLimit(options->cycles);
     window->FormCreate();
 
@@ -105,6 +108,7 @@ int main(int argc, char* argv[])
         app.exec();
     }
     window->FormDestroy();
+    app.setErrorSink({});
     window.reset();
     return 0;
 }

@@ -76,6 +76,7 @@ TEST_F(MonitorWindowTest, TheCountdownShowsTheTimeLeftAndStartsTheCycleWhenItRun
 {
     writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n"));
     TfrmTarnwick& w = start();
+    w.lMinClick(); // paused: only the ticks this test gives count
     w.ui().sePingInterval->setValue(1);
     probe.hosts.clear();
     w.tDispTimer();
@@ -158,8 +159,10 @@ TEST_F(MonitorWindowTest, TheUsageTextOfThePageOnDisplayGoesIntoThePane)
 {
     TfrmTarnwick& w = start();
     w.ui().PageControl1->setCurrentIndex(4);
+    w.pane().setReportShown(true);
     const qsizetype before = w.pane().info().count();
     QTest::mouseClick(w.ui().Label8, Qt::LeftButton);
+    EXPECT_TRUE(w.pane().reportShown()); // the text lands underneath a shown report
     const QStringList lines = paneLines().mid(before);
     ASSERT_EQ(lines.size(), 1 + 17);
     EXPECT_EQ(lines.first(), QStringLiteral("使用说明 [网络报警设置]"));
@@ -186,4 +189,37 @@ TEST_F(MonitorWindowTest, AReportOfTheCaretLinesAddressIsShownAndSaved)
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("rep127.0.0.2*.txt")}).size(), 1);
     w.bbPingClick(); // a cycle hides the report again
     EXPECT_FALSE(w.pane().reportShown());
+}
+
+TEST_F(MonitorWindowTest, ThePingButtonKeepsTheFocusAcrossCyclesAndEnterPressesTheFocusedButton)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n"));
+    TfrmTarnwick& w = start();
+    EXPECT_EQ(QApplication::focusWidget(), w.ui().bbPing);
+    probe.hosts.clear();
+    QTest::keyClick(w.ui().bbPing, Qt::Key_Return);
+    EXPECT_EQ(probe.hosts.size(), 4);
+    EXPECT_EQ(QApplication::focusWidget(), w.ui().bbPing);
+
+    // Enter on the focused Cancel button is Cancel, not Ping.
+    w.ui().bbCanc->setFocus();
+    probe.hosts.clear();
+    QTest::keyClick(w.ui().bbCanc, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_TRUE(probe.hosts.isEmpty());
+    EXPECT_TRUE(w.isMinimized() || w.isHidden());
+}
+
+TEST_F(MonitorWindowTest, ALockedListKeepsNoUndoHistoryAndItsCaretMovesWithTheKeys)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n127.0.0.2:b\r\n127.0.0.3:c\r\n"));
+    TfrmTarnwick& w = start();
+    for (int i = 0; i < 3; ++i)
+        w.bbPingClick();
+    EXPECT_EQ(w.ui().mLine->document()->availableUndoSteps(), 0);
+    w.ui().mLine->setFocus();
+    w.ui().mLine->moveCursor(QTextCursor::Start);
+    QTest::keyClick(w.ui().mLine, Qt::Key_Down);
+    QTest::keyClick(w.ui().mLine, Qt::Key_Down);
+    EXPECT_TRUE(w.caretLineText().startsWith(QStringLiteral("127.0.0.3:c=")));
 }

@@ -154,3 +154,29 @@ TEST_F(StartupTest, ShutdownWritesTheInformationPaneToALogFile)
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^log\\d{14}\\.txt$")).match(logs[0]).hasMatch());
     EXPECT_TRUE(readFile(logs[0]).endsWith(CodePage::toGbk(QStringLiteral("最后一行\r\n"))));
 }
+
+TEST_F(StartupTest, BlankLinesAreEntriesToo)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n\r\n"));
+    TfrmTarnwick& w = start();
+    EXPECT_EQ(MemoLines::lines(w.ui().mLine),
+              (QStringList{QStringLiteral("127.0.0.1:a=100%,0"), QStringLiteral("=100%,0")}));
+    EXPECT_EQ(w.ui().lbSD->count(), 2);
+    EXPECT_EQ(probe.hosts.size(), 8);
+}
+
+TEST_F(StartupTest, AListOfOneBlankLineHasOneEntry)
+{
+    writeFile(QStringLiteral("Ip.txt"), "\r\n");
+    TfrmTarnwick& w = start();
+    EXPECT_EQ(MemoLines::count(w.ui().mLine), 1);
+    EXPECT_EQ(w.ui().lbSD->count(), 1);
+    EXPECT_EQ(probe.hosts, QStringList(4, QStringLiteral("=100%")));
+}
+
+TEST_F(StartupTest, AUtf8ListIsLoadedWithAWarning)
+{
+    writeFile(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:本地地址\r\n").toUtf8());
+    start();
+    EXPECT_TRUE(paneLines().contains(QStringLiteral("文件Ip.txt似乎是UTF-8编码的文本，请另存为GBK编码。")));
+}
