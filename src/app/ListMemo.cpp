@@ -60,7 +60,10 @@ void ListMemo::lockAndSave()
     if (m_memo->document()->isModified()) {
         QString text = m_memo->toPlainText();
         text.replace(u'\n', QStringLiteral("\r\n"));
-        TextFile::writeBytes(m_path, CodePage::toGbk(text));
+        const QByteArray bytes = CodePage::toGbk(text);
+        TextFile::writeBytes(m_path, bytes);
+        if (CodePage::fromGbk(bytes) != text)
+            m_addInfo(QStringLiteral("%1中有GBK编码不能表示的字符，已保存为\"?\"。").arg(m_texts.listName));
     }
     m_addInfo(m_texts.saved);
 }

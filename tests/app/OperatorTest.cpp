@@ -173,3 +173,18 @@ TEST_F(OperatorTest, ClosingTheWindowNeverEndsTheMonitor)
     w.AddInfo(QStringLiteral("still running"));
     EXPECT_EQ(paneLines().last(), QStringLiteral("still running"));
 }
+
+TEST_F(OperatorTest, SavingCharactersGbkCannotHoldSaysSo)
+{
+    TfrmTarnwick& w = start();
+    QPlainTextEdit* memo = w.ui().mLine;
+    w.mLineDblClick();
+    memo->setFocus();
+    memo->insertPlainText(QStringLiteral("127.0.0.1:caf\u00e9\U0001F600"));
+    w.mLineExit();
+    EXPECT_EQ(readFile(QStringLiteral("Ip.txt")),
+              QByteArray("127.0.0.1:caf\xa8\xa6?")); // é is in GBK, the emoji is not
+    EXPECT_EQ(paneLines().at(paneLines().size() - 2),
+              QStringLiteral("IP地址表中有GBK编码不能表示的字符，已保存为\"?\"。"));
+    EXPECT_EQ(paneLines().last(), QStringLiteral("IP地址表已保存！"));
+}
