@@ -3,6 +3,7 @@
 #include "alarm/AlarmDispatch.h"
 #include "alarm/MailAlarm.h"
 #include "alarm/PasswordScrambler.h"
+#include "app/DefaultButtons.h"
 #include "app/MemoLines.h"
 #include "app/PingCycleWindowHost.h"
 #include "app/Prompter.h"
@@ -15,7 +16,6 @@
 #include "platform/AppError.h"
 #include "records/PaneFiles.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,7 +31,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyle>
@@ -593,24 +592,7 @@ void TfrmTarnwick::connectHandlers()
     connect(m_ui.ToolButton13, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton13Click);
     connect(m_ui.MenuItem3, &QAction::triggered, this, &TfrmTarnwick::ToolButton13Click);
 
-    // Esc presses the cancel button wherever the focus is; Enter the Ping button, except in a list
-    // that is being edited, where it starts a new line.
-    auto* cancel = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(cancel, &QShortcut::activated, m_ui.bbCanc, &QPushButton::click);
-    for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
-        auto* enter = new QShortcut(QKeySequence(key), this);
-        connect(enter, &QShortcut::activated, this, [this] {
-            QWidget* focus = QApplication::focusWidget();
-            auto* memo = qobject_cast<QPlainTextEdit*>(focus);
-            auto* button = qobject_cast<QAbstractButton*>(focus);
-            if (memo && !memo->isReadOnly())
-                memo->textCursor().insertText(QStringLiteral("\n"));
-            else if (button && !qobject_cast<QCheckBox*>(button))
-                button->click(); // a focused button takes Enter itself
-            else if (m_ui.bbPing->isEnabled())
-                m_ui.bbPing->click();
-        });
-    }
+    DefaultButtons::install(this, m_ui.bbPing, m_ui.bbCanc);
 }
 
 void TfrmTarnwick::connectTray()
