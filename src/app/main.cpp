@@ -11,6 +11,11 @@
 #include <cstdio>
 #include <memory>
 
+#if defined(Q_OS_UNIX)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 bool hasDisplay()
@@ -19,6 +24,21 @@ bool hasDisplay()
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 #else
     return true;
+#endif
+}
+
+// Without a desktop session (a service, a cron job) there is no runtime folder, and Qt would say so
+// on standard error, where the headless monitor's message boxes go; give it a private one.
+void providePrivateRuntimeDir()
+{
+#if defined(Q_OS_UNIX)
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir = QByteArray("/tmp/runtime-") + QByteArray::number(uint(::getuid()));
+    ::mkdir(dir.constData(), 0700);
+    struct stat info {};
+    if (::stat(dir.constData(), &info) == 0 && info.st_uid == ::getuid() && (info.st_mode & 0777) == 0700)
+        qputenv("XDG_RUNTIME_DIR", dir);
 #endif
 }
 
@@ -68,6 +88,8 @@ int main(int argc, char* argv[])
     const bool headless = options->headless || !hasDisplay();
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (headless)
+        providePrivateRuntimeDir();
 
     MonitorApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnwicker"));
