@@ -344,8 +344,12 @@ void TfrmTarnwick::bbPingClick()
     // A failure that ends a cycle (an alarm channel's error) is shown; the monitor keeps counting
     // down to the next cycle all the same.
     guarded([this] { m_cycle->bbPingClick(); });
-    if (!m_ui.bbPing->isEnabled())
-        return; // a cycle that this one interrupted is still running
+    if (m_ui.bbPing->isEnabled()) // unless a cycle that this one interrupted is still running
+        resumeCountdown();
+}
+
+void TfrmTarnwick::resumeCountdown()
+{
     if (!m_tDisp.isActive() && !m_terminationRequested) {
         m_tDisp.start();
         m_ui.GroupBox9->setTitle(Countdown::runningCaption());
@@ -359,10 +363,7 @@ void TfrmTarnwick::bbCancClick()
 
 void TfrmTarnwick::cycleEnded()
 {
-    if (!m_tDisp.isActive() && !m_terminationRequested) {
-        m_tDisp.start();
-        m_ui.GroupBox9->setTitle(Countdown::runningCaption());
-    }
+    resumeCountdown();
     ++m_cyclesEnded;
     if (m_cycleLimit > 0 && m_cyclesEnded >= m_cycleLimit)
         requestTermination();
@@ -435,7 +436,7 @@ void TfrmTarnwick::trayDoubleClick()
 void TfrmTarnwick::BuildAlarmReport(const AlarmReports::Bounds& bounds)
 {
     m_pane.report().clear();
-    const QString key = AlarmReports::addressKeyOfLine(caretLineText());
+    const QString key = AddressLine::entryKey(caretLineText());
     guarded([&] {
         AlarmReports::buildReport(m_context.dataDir, bounds, key, [this](const QString& line) {
             m_pane.setReportShown(true);

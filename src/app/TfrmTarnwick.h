@@ -135,6 +135,7 @@ protected:
 private:
     void createMailAlarm();
     void createMonitor();
+    void resumeCountdown();
     void loadBoundSettings();
     void applyStartupAddressEntries();
     void connectHandlers();

@@ -1,6 +1,5 @@
 #include "records/AlarmReports.h"
 
-#include "monitor/TextSplit.h"
 #include "platform/CodePage.h"
 #include "records/ReportLineScanner.h"
 
@@ -96,11 +95,6 @@ QStringList logCandidates(const QString& folder, const Bounds& bounds)
     for (const QString& name : names)
         paths.append(dir.filePath(name));
     return paths;
-}
-
-QString addressKeyOfLine(const QString& caretLineText)
-{
-    return TextSplit::leftPart(caretLineText, u'=');
 }
 
 namespace {

@@ -49,10 +49,6 @@ void sortLogNames(QStringList& names);
 // Full paths of the candidate log files of the folder within the period, sorted by name.
 QStringList logCandidates(const QString& folder, const Bounds& bounds);
 
-// The address key of the caret line: its text before the first "=", trimmed; the whole line,
-// untrimmed, when it has no "=".
-QString addressKeyOfLine(const QString& caretLineText);
-
 // Reads the files in the given order and hands every line that contains the address key (GBK
 // bytes, letter case counts) to onLine, decoded from GBK, in file and line order. An empty key
 // matches nothing and no file is read. A file that cannot be opened or read ends the walk with an

@@ -1,4 +1,5 @@
 #include "records/AlarmReports.h"
+#include "monitor/AddressLine.h"
 #include "records/PaneFiles.h"
 
 #include "platform/AppError.h"
@@ -178,7 +179,7 @@ TEST(AlarmReports, AddressKeyAndReportFileNameFromTheCaretLine)
     };
     const QDateTime now(QDate(2026, 12, 7), QTime(14, 30, 5));
     for (const auto& c : cases) {
-        EXPECT_EQ(addressKeyOfLine(c.line), c.key) << c.line.toStdString();
+        EXPECT_EQ(AddressLine::entryKey(c.line), c.key) << c.line.toStdString();
         EXPECT_EQ(QFileInfo(PaneFiles::reportFilePath(QStringLiteral("/data"), c.line, now)).fileName(), c.reportFile)
             << c.line.toStdString();
     }
