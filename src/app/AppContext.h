@@ -14,7 +14,7 @@ struct AppContext {
     Prompter* prompter = nullptr;
     bool headless = false;
     // Where the start-at-login entry goes; tests point it into a folder of their own.
-    QString autostartLocation = Autostart::kDefaultLocation;
+    QString autostartLocation = Autostart::defaultLocation();
     // The echo probe the ping cycle uses; null: the window's own ICMP probe.
     EchoProbe* probe = nullptr;
 };

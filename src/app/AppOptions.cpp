@@ -19,6 +19,8 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
             options.dataDir = *dir;
         } else if (arg == QStringLiteral("--headless")) {
             options.headless = true;
+        } else if (arg == QStringLiteral("--version")) {
+            options.version = true;
         } else if (arg == QStringLiteral("--test-mail")) {
             options.testMail = true;
         } else if (arg == QStringLiteral("--cycles")) {
@@ -56,6 +58,7 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
 QString AppOptions::usage()
 {
     return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N]\n"
+                          "       tarnwicker --version\n"
                           "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
                           "  --data-dir DIR  the program's folder (Para.ini, lists, logs); default: the executable's\n"
                           "  --headless      no window: information lines to standard output, message boxes to\n"

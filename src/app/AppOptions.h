@@ -9,6 +9,7 @@
 struct AppOptions {
     QString dataDir; // the program's folder; empty: the executable's folder
     bool headless = false;
+    bool version = false;  // print the version and end
     bool testMail = false; // send the test mail once after start-up, then end
     int cycles = 0;        // end in order once this many ping cycles have ended; 0: run on
     QString reportPeriod;  // --report: print the alarm report of this period and end

@@ -48,6 +48,7 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmTarnwick"));
     setWindowTitle(caption());
+    setWindowIcon(TrayIcon::applicationIcon());
     resize(807, 591);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -253,9 +254,12 @@ void TfrmTarnwick::edtSendPswExit()
 void TfrmTarnwick::CheckBox3Click()
 {
     CheckBoxClick(m_ui.CheckBox3);
-    if (m_ui.CheckBox3->isChecked() &&
-        !Autostart(QCoreApplication::applicationFilePath(), m_context.autostartLocation).write())
+    const Autostart autostart(QCoreApplication::applicationFilePath(), m_context.dataDir, m_context.autostartLocation);
+    QString reason;
+    if (m_ui.CheckBox3->isChecked() && !autostart.write(&reason)) {
         m_pane.appendDirect(QStringLiteral("访问注册表时出错！"));
+        m_pane.appendDirect(QStringLiteral("无法写入%1：%2").arg(autostart.entryPath(), reason));
+    }
 }
 
 void TfrmTarnwick::cbTelClick()

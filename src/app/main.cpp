@@ -2,11 +2,13 @@
 #include "app/MonitorApplication.h"
 #include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
+#include "monitor/IcmpAccess.h"
+#include "platform/AppError.h"
+#include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
 #include "records/ReportCommand.h"
 
 #include <QApplication>
-#include <QDir>
 
 #include <cstdio>
 #include <memory>
@@ -49,9 +51,21 @@ void printLine(const QString& line)
     std::fflush(stdout);
 }
 
-QString dataDirOf(const AppOptions& options)
+ProgramFolder programFolderOf(const AppOptions& options)
 {
-    return options.dataDir.isEmpty() ? QCoreApplication::applicationDirPath() : QDir(options.dataDir).absolutePath();
+    return ProgramFolder::choose(options.dataDir, QCoreApplication::applicationDirPath());
+}
+
+// Said before anything else: where the files are, when it is not the usual folder, and why no
+// address can answer, when this process may not ping.
+void addStartupNotices(TfrmTarnwick& window, const ProgramFolder& folder)
+{
+    if (const QString notice = folder.notice(); !notice.isEmpty())
+        window.AddInfo(notice);
+    if (const auto notice = IcmpAccess::startupNotice(QCoreApplication::applicationFilePath())) {
+        window.AddInfo(*notice);
+        std::fputs((*notice + u'\n').toUtf8().constData(), stderr);
+    }
 }
 
 // --report: the lines of one alarm report, for scripts; the monitor itself does not start.
@@ -59,7 +73,7 @@ int printReport(const AppOptions& options)
 {
     QTextStream out(stdout);
     const ReportCommandResult result =
-        runReportCommand(dataDirOf(options), options.reportPeriod, options.reportAddress, out);
+        runReportCommand(programFolderOf(options).path(), options.reportPeriod, options.reportAddress, out);
     out.flush();
     if (result.exitCode != 0)
         std::fputs((result.errorText + u'\n').toUtf8().constData(), stderr);
@@ -79,6 +93,10 @@ int main(int argc, char* argv[])
         std::fputs((error + u'\n' + AppOptions::usage()).toLocal8Bit().constData(), stderr);
         return 2;
     }
+    if (options->version) {
+        std::fputs("tarnwicker " TW_VERSION "\n", stdout);
+        return 0;
+    }
     if (!options->reportPeriod.isEmpty()) {
         // The report needs no window; the core application knows the program's folder.
         QCoreApplication core(argc, argv);
@@ -95,9 +113,16 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("tarnwicker"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwicker"));
+
+    const ProgramFolder folder = programFolderOf(*options);
+    try {
+        folder.prepare();
+    } catch (const AppError& e) {
+        std::fputs((e.text() + u'\n').toUtf8().constData(), stderr);
+    }
     AppContext context;
-    context.dataDir = dataDirOf(*options);
-    QDir().mkpath(context.dataDir);
+    context.dataDir = folder.path();
     context.headless = headless;
     std::unique_ptr<Prompter> prompter;
     if (headless)
@@ -118,6 +143,7 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &TfrmTarnwick::requestTermination);
     app.setErrorSink([&window](const QString& text) { window->showError(text); });
     window->setCycleLimit(options->cycles);
+    addStartupNotices(*window, folder);
     window->FormCreate();
 
     if (options->testMail && !window->terminationRequested()) {

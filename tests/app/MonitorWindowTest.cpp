@@ -142,6 +142,9 @@ TEST_F(MonitorWindowTest, StartAtLoginWritesTheEntryAndReportsAFailure)
     EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("AutoRun")), QStringLiteral("1"));
     const QStringList entries = QDir(path(QStringLiteral("autostart"))).entryList({QStringLiteral("*.desktop")});
     ASSERT_EQ(entries.size(), 1);
+    QFile entry(path(QStringLiteral("autostart/") + entries[0]));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().contains(QStringLiteral("--data-dir \"%1\"\n").arg(dir.path()).toUtf8()));
     w.ui().CheckBox3->click(); // cleared: stored, and the entry stays
     EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("AutoRun")), QStringLiteral("0"));
     EXPECT_EQ(QDir(path(QStringLiteral("autostart"))).entryList({QStringLiteral("*.desktop")}).size(), 1);
@@ -150,7 +153,15 @@ TEST_F(MonitorWindowTest, StartAtLoginWritesTheEntryAndReportsAFailure)
     writeFile(QStringLiteral("autostart"), "a file where the folder should be");
     w.pane().setReportShown(true);
     w.ui().CheckBox3->click();
-    EXPECT_EQ(paneLines().last(), QStringLiteral("访问注册表时出错！"));
+    const QStringList lines = paneLines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[lines.size() - 2], QStringLiteral("访问注册表时出错！"));
+    // Then the entry and the system's reason, so that the operator knows what to mend.
+    const QString entryLine =
+        QStringLiteral("无法写入%1/%2.desktop：")
+            .arg(path(QStringLiteral("autostart")), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    EXPECT_TRUE(lines.last().startsWith(entryLine)) << lines.last().toStdString();
+    EXPECT_GT(lines.last().size(), entryLine.size());
     EXPECT_TRUE(w.pane().reportShown()); // the line goes in underneath a shown report
     EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("AutoRun")), QStringLiteral("1"));
 }

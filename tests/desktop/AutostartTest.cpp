@@ -38,15 +38,16 @@ TEST(Autostart, WritesTheEntryAndRewritesIt)
 {
     const QTemporaryDir tmp;
     const QString folder = QDir(tmp.path()).filePath("etc/xdg/autostart"); // missing: created
-    const Autostart autostart("/opt/tw dir/tarnwicker", folder);
+    const Autostart autostart("/opt/tw dir/tarnwicker", "/home/值班/tw data", folder);
     EXPECT_EQ(autostart.entryPath(), folder + "/tarnwicker.desktop");
 
     ASSERT_TRUE(autostart.write());
     const QByteArray entry = readAll(autostart.entryPath());
-    EXPECT_EQ(entry, Autostart::desktopEntry("/opt/tw dir/tarnwicker"));
     EXPECT_TRUE(entry.startsWith("[Desktop Entry]\n"));
     EXPECT_TRUE(entry.contains("\nType=Application\n"));
-    EXPECT_TRUE(entry.contains("\nExec=\"/opt/tw dir/tarnwicker\"\n"));
+    // The program started at login uses the same folder, hence the same settings and lists.
+    EXPECT_TRUE(entry.contains(
+        QStringLiteral("\nExec=\"/opt/tw dir/tarnwicker\" --data-dir \"/home/值班/tw data\"\n").toUtf8()));
     EXPECT_TRUE(entry.contains(QStringLiteral("\nName=Tarnwicker网络检测员V2.0\n").toUtf8()));
     EXPECT_TRUE(QFileInfo(autostart.entryPath()).permissions().testFlag(QFileDevice::ReadOther));
 
@@ -56,10 +57,18 @@ TEST(Autostart, WritesTheEntryAndRewritesIt)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("[Desktop Entry]\nExec=/old/place/tarnwicker\n");
     }
-    const Autostart moved("/srv/tarnwicker", folder);
+    const Autostart moved("/srv/tarnwicker", "/srv/data", folder);
     ASSERT_TRUE(moved.write());
-    EXPECT_EQ(readAll(moved.entryPath()), Autostart::desktopEntry("/srv/tarnwicker"));
+    EXPECT_EQ(readAll(moved.entryPath()), Autostart::desktopEntry(Autostart::execLine("/srv/tarnwicker", "/srv/data")));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"tarnwicker.desktop"});
+}
+
+TEST(Autostart, RootWritesTheMachineWideEntryAnyOtherUserHisOwn)
+{
+    if (geteuid() == 0)
+        EXPECT_EQ(Autostart::defaultLocation(), "/etc/xdg/autostart");
+    else
+        EXPECT_EQ(Autostart::defaultLocation(), QDir::homePath() + "/.config/autostart");
 }
 
 TEST(Autostart, AFolderThatCannotBeWrittenFails)
@@ -71,8 +80,11 @@ TEST(Autostart, AFolderThatCannotBeWrittenFails)
         QFile file(blocker);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    EXPECT_FALSE(Autostart("/opt/tarnwicker", blocker).write());
-    EXPECT_FALSE(Autostart("/opt/tarnwicker", blocker + "/deeper").write());
+    for (const QString& folder : {blocker, blocker + "/deeper"}) {
+        QString reason;
+        EXPECT_FALSE(Autostart("/opt/tarnwicker", "/srv", folder).write(&reason));
+        EXPECT_FALSE(reason.isEmpty()) << folder.toStdString();
+    }
 }
 
 TEST(Autostart, AReadOnlyFolderFails)
@@ -83,6 +95,8 @@ TEST(Autostart, AReadOnlyFolderFails)
     const QString readOnly = QDir(tmp.path()).filePath("ro");
     ASSERT_TRUE(QDir().mkpath(readOnly));
     ASSERT_TRUE(QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    EXPECT_FALSE(Autostart("/opt/tarnwicker", readOnly).write());
+    QString reason;
+    EXPECT_FALSE(Autostart("/opt/tarnwicker", "/srv", readOnly).write(&reason));
+    EXPECT_EQ(reason, QStringLiteral("Permission denied"));
     QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

@@ -8,13 +8,16 @@
 namespace {
 
 constexpr int kSize = 32;
+constexpr QRgb kNormalFill = 0x149646; // also the fill of dist/tarnwicker.svg
 
-QPixmap drawImage(const QColor& fill, bool alarm)
+// Drawn on a 32 x 32 grid and scaled to the size asked for.
+QPixmap drawImage(const QColor& fill, bool alarm, int size = kSize)
 {
-    QPixmap pixmap(kSize, kSize);
+    QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(size) / kSize, qreal(size) / kSize);
     if (alarm) {
         // A warning triangle with an exclamation mark.
         QPainterPath triangle;
@@ -45,12 +48,20 @@ QPixmap drawImage(const QColor& fill, bool alarm)
 
 QPixmap TrayIcon::normalImage()
 {
-    return drawImage(QColor(20, 150, 70), false);
+    return drawImage(QColor(kNormalFill), false);
 }
 
 QPixmap TrayIcon::alarmImage()
 {
     return drawImage(QColor(220, 30, 30), true);
+}
+
+QIcon TrayIcon::applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(drawImage(QColor(kNormalFill), false, size));
+    return icon;
 }
 
 TrayIcon::TrayIcon(QObject* parent)

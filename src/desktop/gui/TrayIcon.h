@@ -51,6 +51,9 @@ public:
     // The hidden images Image1 and Image2: 32 x 32, drawn here so that no file can go missing.
     static QPixmap normalImage();
     static QPixmap alarmImage();
+    // The normal image at the sizes a window and a menu ask for: the window's and the desktop
+    // entry's icon.
+    static QIcon applicationIcon();
 
 signals:
     void pingRequested();   // Ping1
