@@ -1,27 +1,47 @@
 # The two commands of the README: `make run` and `make test`. Each installs what is missing
 # (Debian packages, as root or through sudo), builds, and then runs the monitor or every test.
+# `make install` installs the monitor (prefix /usr/local; PREFIX=... and DESTDIR=... change it),
+# `make package` builds its Debian package in the build folder.
 
 BUILD_DIR ?= build
 RUN_DIR   ?= run
 JOBS      ?= $(shell nproc)
+PREFIX    ?=
 
-PACKAGES = build-essential cmake g++ pkg-config \
-           qt6-base-dev qt6-multimedia-dev \
-           libgtest-dev libgmock-dev libbenchmark-dev \
-           fonts-wqy-microhei iproute2 iputils-ping \
-           python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-           xvfb trayer
+# What building and running the monitor needs.
+RUN_PACKAGES = build-essential cmake g++ pkg-config \
+               qt6-base-dev qt6-multimedia-dev \
+               fonts-wqy-microhei libcap2-bin
 
-.PHONY: run test bench deps build clean format
+# What the tests and benchmarks need besides.
+TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
+                iproute2 iputils-ping \
+                python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
+                xvfb trayer \
+                desktop-file-utils dpkg-dev
+
+CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+.PHONY: run test bench deps run-deps build monitor install package clean format
+
+run-deps:
+	@tools/install-deps.sh $(RUN_PACKAGES)
 
 deps:
-	@tools/install-deps.sh $(PACKAGES)
+	@tools/install-deps.sh $(RUN_PACKAGES) $(TEST_PACKAGES)
 
+# The monitor alone.
+monitor: run-deps
+	@$(CONFIGURE)
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target tarnwicker
+
+# Everything: the monitor, the tests, the benchmarks.
 build: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@$(CONFIGURE)
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+run: monitor
+	@tools/grant-ping.sh $(BUILD_DIR)/tarnwicker
 	@tools/seed-run-dir.sh $(RUN_DIR)
 	$(BUILD_DIR)/tarnwicker --data-dir $(RUN_DIR) $(ARGS)
 
@@ -30,6 +50,13 @@ test: build
 
 bench: build
 	@tools/run-benchmarks.sh $(BUILD_DIR)
+
+install: monitor
+	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+package: monitor
+	@tools/install-deps.sh dpkg-dev
+	cd $(BUILD_DIR) && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
