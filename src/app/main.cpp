@@ -112,8 +112,7 @@ int main(int argc, char* argv[])
     MonitorApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarnwicker"));
     QApplication::setQuitOnLastWindowClosed(false);
-
-    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwicker"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwicker")); // the entry whose icon the desktop shows
 
     const ProgramFolder folder = programFolderOf(*options);
     try {
