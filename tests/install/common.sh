@@ -40,7 +40,7 @@ make_netns() {
     ip netns add "$netns"
     cleanups+=("ip netns delete $netns")
     ip netns exec "$netns" ip link set lo up
-    ip netns exec "$netns" sysctl -q -w net.ipv4.ping_group_range="1 0"
+    ip netns exec "$netns" sh -c 'echo "1 0" > /proc/sys/net/ipv4/ping_group_range'
 }
 
 # Runs a command as that user in that namespace with a clean environment.
