@@ -35,6 +35,7 @@ PingSettings PingCycleWindowHost::pingSettings() const
     settings.rttThreshold = TfrmTarnwick::spinValue(ui.seRTT);
     settings.rttAlarm = ui.cbRTT->isChecked();
     settings.ignoreNormal = ui.cbIgNormal->isChecked();
+    settings.parallel = TfrmTarnwick::spinValue(ui.seParallel);
     return settings;
 }
 

@@ -328,7 +328,9 @@ void TfrmTarnwick::createMonitor()
     m_dispatch->sendAlarmMail = [this](const QString& subject) { SendAlarmMail(subject); };
     m_cycleHost = std::make_unique<PingCycleWindowHost>(*this);
     EchoProbe& probe = m_context.probe ? *m_context.probe : static_cast<EchoProbe&>(m_icmp);
-    m_cycle = std::make_unique<PingCycle>(*m_cycleHost, probe, *m_dispatch);
+    // A probe put in by the caller answers for every address, one after the other.
+    m_cycle =
+        std::make_unique<PingCycle>(*m_cycleHost, probe, *m_dispatch, m_context.probe ? nullptr : &m_parallelIcmp);
     m_tDisp.setInterval(1000);
     connect(&m_tDisp, &QTimer::timeout, this, &TfrmTarnwick::tDispTimer);
 }

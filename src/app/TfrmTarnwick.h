@@ -7,6 +7,7 @@
 #include "app/WindowUi.h"
 #include "monitor/Countdown.h"
 #include "monitor/IcmpProbe.h"
+#include "monitor/ParallelProbe.h"
 #include "monitor/SettingsStore.h"
 #include "records/AlarmReports.h"
 #include "records/InfoPane.h"
@@ -158,6 +159,7 @@ private:
     std::unique_ptr<ListMemo> m_phoneList;
     std::unique_ptr<MailAlarm> m_mailAlarm;
     IcmpProbe m_icmp;
+    ParallelProbe m_parallelIcmp;
     std::unique_ptr<AlarmDispatch> m_dispatch;
     std::unique_ptr<PingCycleWindowHost> m_cycleHost;
     std::unique_ptr<PingCycle> m_cycle;

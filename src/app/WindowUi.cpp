@@ -155,6 +155,9 @@ void buildPingPage(WindowUi& ui)
         check(p, "cbIgNormal", QStringLiteral("忽略正常提示"), "PingPara,IgNormal", true, 124, 4 + 3 * kRow, 110);
     label(p, QStringLiteral("％时报警"), 170, 4 + kRow, 70);
     label(p, QStringLiteral("毫秒时报警"), 170, 4 + 2 * kRow, 76);
+    label(p, QStringLiteral("同时检测地址数"), 8, 4 + 4 * kRow, 104);
+    ui.seParallel = spin(p, "seParallel", "PingPara,Parallel", 1, 112, 4 + 4 * kRow, 54);
+    ui.seParallel->setRange(1, 256); // the one spin field with a range of its own
 
     ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 92, 114);
     ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 18, 80);

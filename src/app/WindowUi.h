@@ -35,6 +35,7 @@ struct WindowUi {
 
     // Ping page
     QSpinBox* sePingCount = nullptr;
+    QSpinBox* seParallel = nullptr;
     QSpinBox* sePingErr = nullptr;
     QSpinBox* sePingInterval = nullptr;
     QSpinBox* seRTT = nullptr;

@@ -86,7 +86,7 @@ Answer readAnswer(std::span<const quint8> datagram)
     answer.timeToLive = datagram[8];
     answer.source =
         (quint32(datagram[12]) << 24) | (quint32(datagram[13]) << 16) | (quint32(datagram[14]) << 8) | datagram[15];
-    auto sequenceAt = [&](std::size_t at) -> std::optional<quint16> {
+    auto wordAt = [&](std::size_t at) -> std::optional<quint16> {
         if (at + 2 > n)
             return std::nullopt;
         return quint16(datagram[at] | (datagram[at + 1] << 8));
@@ -95,13 +95,15 @@ Answer readAnswer(std::span<const quint8> datagram)
     case kEchoReply:
     case kEchoRequest:
         answer.status = ReplyStatusType::Echo;
-        answer.sequence = sequenceAt(h + 6);
+        answer.sequence = wordAt(h + 6);
+        answer.identifier = wordAt(h + 4);
         break;
     case kDestinationUnreachable:
     case kTimeExceeded:
         answer.status =
             answer.type == kDestinationUnreachable ? ReplyStatusType::Unreachable : ReplyStatusType::TtlExceeded;
-        answer.sequence = sequenceAt(2 * h + 14);
+        answer.sequence = wordAt(2 * h + 14);
+        answer.identifier = wordAt(2 * h + 12);
         break;
     default:
         throw AppError(QStringLiteral("Non-echo type response received"));

@@ -39,7 +39,8 @@ std::array<quint8, kEchoRequestSize> buildEchoRequest(quint16 identifier, quint1
 struct Answer {
     ReplyStatusType status = ReplyStatusType::TimedOut;
     quint8 type = 0;
-    std::optional<quint16> sequence; // absent when an error message quotes too little of the request
+    std::optional<quint16> sequence;   // absent when an error message quotes too little of the request
+    std::optional<quint16> identifier; // read like the sequence number, from the same message
     quint8 timeToLive = 0;
     quint32 source = 0; // host order
 };
@@ -48,7 +49,7 @@ struct Answer {
 // shorter than its IP header plus 8 bytes, and "Non-echo type response received" for an ICMP type
 // other than 0, 3, 8 and 11. An echo's sequence number is at header + 6; that of the request quoted
 // in an unreachable or time-exceeded message at twice the header + 14 (the quoted header being
-// taken to be as long as the outer one).
+// taken to be as long as the outer one); the identifier two bytes before each.
 Answer readAnswer(std::span<const quint8> datagram);
 
 // The datagram kind of socket gives answers without IP header. These put a plain 20-byte header in

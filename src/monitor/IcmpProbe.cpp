@@ -1,5 +1,6 @@
 #include "monitor/IcmpProbe.h"
 
+#include "monitor/EchoAnswer.h"
 #include "monitor/IcmpPacket.h"
 #include "platform/AppError.h"
 #include "platform/HostLookup.h"
@@ -7,8 +8,6 @@
 #include "platform/TickClock.h"
 
 #include <QCoreApplication>
-
-#include <cstring>
 
 namespace {
 
@@ -108,42 +107,5 @@ ReplyStatus IcmpProbe::waitForAnswer()
 
 std::optional<ReplyStatus> IcmpProbe::receiveOne()
 {
-    std::size_t n = 0;
-    quint8 datagramTtl = 0;
-    if (m_socket->kind() == IcmpSocket::Kind::Raw) {
-        const auto got = m_socket->receive(m_buffer.data(), m_buffer.size());
-        if (!got)
-            return std::nullopt;
-        n = got->size;
-    } else {
-        // Received where an error report's quoted request belongs; a plain answer moves down to
-        // where the ICMP message of an IP datagram starts.
-        constexpr std::size_t at = IcmpPacket::kQuotedRequestOffset;
-        const auto got = m_socket->receive(m_buffer.data() + at, m_buffer.size() - at);
-        if (!got)
-            return std::nullopt;
-        if (got->isErrorReport) {
-            n = IcmpPacket::frameErrorReport(m_buffer, got->size, got->errorType, got->errorCode, got->source);
-        } else {
-            std::memmove(m_buffer.data() + IcmpPacket::kAnswerOffset, m_buffer.data() + at, got->size);
-            datagramTtl = quint8(qMax(got->timeToLive, 0));
-            n = IcmpPacket::frameAnswer(m_buffer, got->size, got->source, datagramTtl);
-        }
-    }
-    if (n == 0) {
-        ReplyStatus none;
-        none.sequenceNumber = m_sequence;
-        return none;
-    }
-    const IcmpPacket::Answer answer = IcmpPacket::readAnswer({m_buffer.data(), n});
-    if (!answer.sequence || *answer.sequence != m_sequence)
-        return std::nullopt;
-    ReplyStatus result;
-    result.bytesReceived = int(n);
-    result.fromIpAddress = IcmpPacket::dotted(answer.source);
-    result.msgType = answer.type;
-    result.sequenceNumber = *answer.sequence;
-    result.timeToLive = answer.timeToLive;
-    result.replyStatusType = answer.status;
-    return result;
+    return EchoAnswer::receive(*m_socket, m_buffer, m_sequence);
 }

@@ -9,6 +9,7 @@
 #include "monitor/TextSplit.h"
 
 #include <exception>
+#include <map>
 
 using namespace PingVerdict;
 
@@ -42,10 +43,11 @@ private:
 
 } // namespace
 
-PingCycle::PingCycle(PingCycleHost& host, EchoProbe& probe, AlarmDispatch& dispatch)
+PingCycle::PingCycle(PingCycleHost& host, EchoProbe& probe, AlarmDispatch& dispatch, ParallelProbe* sideBySide)
     : m_host(host)
     , m_probe(probe)
     , m_dispatch(dispatch)
+    , m_sideBySide(sideBySide)
 {}
 
 void PingCycle::bbPingClick()
@@ -63,16 +65,91 @@ void PingCycle::bbPingClick()
 
     // The count is taken once: lines deleted during the cycle read as empty ones.
     const int count = m_host.addressLineCount();
-    for (int i = 0; i < count; ++i) {
-        if (m_host.isPingEnabled())
-            break; // stopped by Cancel
-        pingAddress(i);
-    }
+    const int parallel = qBound(1, m_host.pingSettings().parallel, kMaxParallel);
+    if (m_sideBySide && parallel > 1)
+        pingSideBySide(count, parallel);
+    else
+        pingOneByOne(count);
 
     m_dispatch.DispatchDeferredAlarms();
     m_host.setPingEnabled(true);
     m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping结束。"));
     m_host.switchCountdownOn();
+}
+
+void PingCycle::pingOneByOne(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (m_host.isPingEnabled())
+            break; // stopped by Cancel
+        pingAddress(i);
+    }
+}
+
+void PingCycle::pingSideBySide(int count, int limit)
+{
+    // Longest stretch without handling the window's messages while requests wait.
+    constexpr int kMessageInterval = 50;
+    struct Started {
+        int storedQuality;
+        qint64 storedRtt;
+        int pingCount;
+    };
+    std::map<int, Started> started; // by line index, until the address's verdict is written
+    int next = 0;
+    bool stopped = false;
+    for (;;) {
+        while (!stopped && next < count && m_sideBySide->busy() < limit) {
+            if (m_host.isPingEnabled()) {
+                stopped = true; // by Cancel: the addresses in flight are finished first
+                break;
+            }
+            const QString line = TextSplit::trimmed(m_host.addressLine(next));
+            const int pingCount = qMax(1, m_host.pingSettings().pingCount);
+            started[next] = {AddressLine::storedQuality(line).value_or(100), AddressLine::storedRtt(line), pingCount};
+            m_sideBySide->start(next, AddressLine::host(line), pingCount);
+            ++next;
+        }
+        while (!started.empty()) {
+            const auto [index, address] = *started.begin();
+            const auto outcomes = m_sideBySide->takeFinished(index);
+            if (!outcomes)
+                break; // an address before the finished ones is still waiting
+            giveVerdict(index, address.pingCount, tallyOutcomes(index, *outcomes, address.storedRtt),
+                        address.storedQuality);
+            started.erase(started.begin());
+        }
+        if (started.empty() && (stopped || next >= count))
+            return;
+        m_host.processEvents();
+        if (const std::optional<int> open = m_sideBySide->takeRefusal(); open && *open < limit) {
+            limit = qMax(1, *open);
+            m_host.addInfo(m_host.timeStampPrefix() +
+                           QStringLiteral("系统不能再打开更多的套接字，同时检测地址数暂减为%1。").arg(limit));
+        }
+        m_sideBySide->advance(kMessageInterval);
+    }
+}
+
+PingCycle::Tally PingCycle::tallyOutcomes(int index, const std::vector<ParallelProbe::Outcome>& outcomes,
+                                          qint64 storedRtt)
+{
+    Tally tally{0, storedRtt};
+    for (const ParallelProbe::Outcome& outcome : outcomes) {
+        QString text;
+        if (!outcome) {
+            text = failureTextOfError(); // counted, but adds nothing to the sum
+        } else {
+            tally.rttSum += outcome->msRoundTripTime;
+            if (outcome->replyStatusType != ReplyStatusType::Echo)
+                text = failureText(outcome->replyStatusType);
+        }
+        if (!text.isEmpty()) {
+            ++tally.failed;
+            m_lastFailure = AddressLine::entryKey(m_host.addressLine(index)) + text;
+        }
+    }
+    return tally;
 }
 
 void PingCycle::pingAddress(int index)

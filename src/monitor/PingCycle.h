@@ -1,6 +1,10 @@
 #pragma once
 
+#include "monitor/ParallelProbe.h"
+
 #include <QString>
+
+#include <vector>
 
 class AlarmDispatch;
 class EchoProbe;
@@ -11,12 +15,19 @@ class PingCycleHost;
 // quality suffix, and an alarm for an address that is unreachable, lossy to the threshold or slow.
 // After the last address the deferred alarm channels run (mail, telephone).
 //
+// With more than one address at a time (and a ParallelProbe to send them), the addresses are
+// probed side by side, the window handling its messages while their requests wait; every address's
+// results are held until those of the addresses before it are written, so that the pane, the lines
+// and the alarms come in list order as in a cycle that takes one address after the other.
+//
 // Only one cycle runs at a time. A start request that arrives while a cycle runs (the countdown
 // running out, the tray menu's Ping, Ping pressed again after a Cancel) is ignored: the running
 // cycle is fresh enough, and a cycle queued behind a cancelled one would undo the Cancel.
 class PingCycle {
 public:
-    PingCycle(PingCycleHost& host, EchoProbe& probe, AlarmDispatch& dispatch);
+    PingCycle(PingCycleHost& host, EchoProbe& probe, AlarmDispatch& dispatch, ParallelProbe* sideBySide = nullptr);
+
+    static constexpr int kMaxParallel = 256;
 
     // Runs one whole cycle and returns when it has ended; returns at once if one is running.
     void bbPingClick();
@@ -37,13 +48,17 @@ private:
         qint64 rttSum; // the stored round-trip time and those of the requests that ended with a status
     };
 
+    void pingOneByOne(int count);
+    void pingSideBySide(int count, int limit);
     void pingAddress(int index);
+    Tally tallyOutcomes(int index, const std::vector<ParallelProbe::Outcome>& outcomes, qint64 storedRtt);
     Tally sendEchoRequests(int index, int count, qint64 storedRtt);
     void giveVerdict(int index, int count, const Tally& tally, int storedQuality);
 
     PingCycleHost& m_host;
     EchoProbe& m_probe;
     AlarmDispatch& m_dispatch;
+    ParallelProbe* m_sideBySide;
     bool m_running = false;
     QString m_lastFailure;
 };

@@ -10,6 +10,7 @@ struct PingSettings {
     int rttThreshold = 500;    // seRTT: round-trip time threshold in ms
     bool rttAlarm = true;      // cbRTT: raise Slow
     bool ignoreNormal = true;  // cbIgNormal: write no line for a normal address
+    int parallel = 1;          // seParallel: addresses probed at the same time (1 to 256)
 };
 
 // What the ping cycle needs of the main window. The window implements it over its widgets; the

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <linux/errqueue.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -180,4 +181,71 @@ std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::siz
         }
     }
     return got;
+}
+
+bool IcmpSocket::isShortOfResources(int systemError)
+{
+    return systemError == EMFILE || systemError == ENFILE || systemError == ENOBUFS || systemError == ENOMEM;
+}
+
+void IcmpSocket::acceptOnlyAnswersTo(quint16 identifier, quint16 sequence)
+{
+    if (m_kind != Kind::Raw)
+        return;
+    // The filter reads 16-bit words in network order; the request carries them the other way round.
+    const quint32 id = quint16((identifier << 8) | (identifier >> 8));
+    const quint32 seq = quint16((sequence << 8) | (sequence >> 8));
+    constexpr quint32 kAccept = 0x40000;
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),        // 0: X := IP header length
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),         // 1: A := ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 0, 4, 0),  // 2: echo reply
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 8, 3, 0),  // 3: echo request
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 3, 6, 0),  // 4: destination unreachable
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, 11, 5, 0), // 5: time exceeded
+        BPF_STMT(BPF_RET | BPF_K, kAccept),            // 6: any other type
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),         // 7: echo: identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 10),
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 6), // 9: echo: sequence number
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, seq, 7, 8),
+        BPF_STMT(BPF_MISC | BPF_TXA, 0),        // 11: X := twice the header length (the quoted one
+        BPF_STMT(BPF_ALU | BPF_ADD | BPF_X, 0), //     taken to be as long as the outer one)
+        BPF_STMT(BPF_MISC | BPF_TAX, 0),
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 12), // 14: quoted identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, id, 0, 3),
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 14), // 16: quoted sequence number
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, seq, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, kAccept), // 18
+        BPF_STMT(BPF_RET | BPF_K, 0),       // 19
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    if (::setsockopt(m_handle, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
+        throw SocketError::fromSystem(errno);
+}
+
+IcmpSocket::Readiness IcmpSocket::waitAnyReadable(std::span<IcmpSocket* const> sockets, int timeoutMs, int stopHandle)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(qMax(timeoutMs, 0));
+    std::vector<pollfd> fds;
+    fds.reserve(sockets.size() + 1);
+    for (const IcmpSocket* socket : sockets)
+        fds.push_back({socket->m_handle, POLLIN, 0});
+    if (stopHandle >= 0)
+        fds.push_back({stopHandle, POLLIN, 0});
+    Readiness readiness;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int ready = ::poll(fds.data(), nfds_t(fds.size()), int(qMax<qint64>(left, 0)));
+        if (ready >= 0)
+            break;
+        if (errno != EINTR)
+            throw SocketError::fromSystem(errno);
+    }
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+        if (fds[i].revents != 0)
+            readiness.readable.push_back(i);
+    }
+    readiness.stopped = stopHandle >= 0 && fds.back().revents != 0;
+    return readiness;
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 // One IPv4 ICMP socket, closed when the object goes. The calls of the operating system for the
 // echo probe are all here, so that another platform needs only another IcmpSocket.cpp.
@@ -60,6 +62,24 @@ public:
     std::optional<Received> receive(quint8* buffer, std::size_t capacity);
 
     static int messageTooLongCode();
+
+    // Whether an error code of open() says that the system has no descriptor or buffer left for
+    // another socket (rather than refusing ICMP sockets to this account).
+    static bool isShortOfResources(int systemError);
+
+    // Raw kind: from now on the system hands this socket only the echo messages that carry the
+    // identifier and sequence number (as the echo request has them, least significant byte first),
+    // the error reports that quote such a request, and ICMP messages of any other type; the rest of
+    // the host's ICMP traffic is not queued here. Throws SocketError.
+    void acceptOnlyAnswersTo(quint16 identifier, quint16 sequence);
+
+    struct Readiness {
+        std::vector<std::size_t> readable; // indexes into the sockets waited on
+        bool stopped = false;              // the stop handle became readable
+    };
+    // Waits until at least one of the sockets can receive, `stopHandle` (-1: none) becomes
+    // readable, or the time runs out (nothing readable). Throws SocketError.
+    static Readiness waitAnyReadable(std::span<IcmpSocket* const> sockets, int timeoutMs, int stopHandle = -1);
 
 private:
     IcmpSocket(int handle, Kind kind);
