@@ -55,7 +55,6 @@ public:
     bool isAuthenticated() const { return m_authenticated; }
     const QStringList& advertisedMechanisms() const { return m_mechanisms; }
     bool loginAvailable() const { return m_mechanisms.contains(QStringLiteral("LOGIN")); }
-    bool takesEightBit() const { return m_eightBitMime; }
 
 private:
     using Codes = std::initializer_list<int>;
