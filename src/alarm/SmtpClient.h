@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm/MailContent.h"
 #include "alarm/MailMessage.h"
 #include "alarm/SmtpReply.h"
 #include "alarm/SubjectCharset.h"
@@ -13,9 +14,10 @@
 #include <initializer_list>
 
 // Delivers one mail to an SMTP server over a plain TCP connection: greeting, EHLO (HELO for servers
-// that do not know it), AUTH LOGIN when chosen and offered, MAIL, RCPT, DATA. No encryption, no
-// attachments. connect() and send() raise AppError with the failure text: the server's reply text
-// for a refused command, the reason of the socket layer otherwise.
+// that do not know it), AUTH LOGIN when chosen and offered, MAIL, RCPT, DATA. The body goes as 8bit
+// to a server that advertises 8BITMIME and as base64 to any other. No encryption, no attachments. connect() and send()
+// raise AppError with the failure text: the server's reply text for a refused command, the reason of the socket layer
+// otherwise.
 class SmtpClient {
 public:
     enum class Authentication { None, Login };
@@ -64,7 +66,7 @@ private:
     void expect(const SmtpReply& reply, Codes accepted) const;
     void introduce();
     void authenticate();
-    void writeContent(const MailMessage& message);
+    void writeContent(const MailMessage& message, MailContent::Transfer transfer);
     QByteArray greetingName() const;
 
     QString m_host;
@@ -80,5 +82,6 @@ private:
     QByteArray m_inbound;
     qsizetype m_scanned = 0; // bytes of m_inbound already searched for LF
     QStringList m_mechanisms;
+    bool m_eightBitMime = false; // the EHLO reply advertised 8BITMIME
     bool m_authenticated = false;
 };
