@@ -12,10 +12,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <netinet/in.h>
 #include <optional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -330,8 +335,8 @@ struct Ending {
     const char* name;
     Way way;
     int signal;
-    bool silentHost;        // the end comes while an echo request to a host that never answers waits
-    bool afterShown = true; // false: during the first cycle, before the window shows
+    bool silentHost; // the end comes while an echo request to a host that never answers waits
+    enum When { Shown, FirstCycle, Mail } when = Shown; // Mail: the test mail to a server that never greets
 };
 
 void PrintTo(const Ending& ending, std::ostream* os)
@@ -372,10 +377,26 @@ TEST_P(MonitorEnding, EndsInOrderOnTheRealWindow)
     const QString host = ending.silentHost ? QString::fromLatin1(NetLab::kSilent) : QStringLiteral("127.0.0.1");
     writeFile(dir.filePath(QStringLiteral("Ip.txt")), CodePage::toGbk(host + QStringLiteral(":受测地址\r\n")));
     // One request per cycle and no pause between cycles: with the silent host every cycle waits 5 s.
-    writeFile(dir.filePath(QStringLiteral("Para.ini")), "[PingPara]\r\nPingCount=1\r\nPingInterval=0\r\n");
+    QByteArray settings = "[PingPara]\r\nPingCount=1\r\nPingInterval=0\r\n";
     QStringList arguments{QStringLiteral("--data-dir"), dir.path()};
     if (ending.way == Way::Cycles)
         arguments << QStringLiteral("--cycles") << QStringLiteral("2");
+    // A mail server that takes the connection and never says a word.
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (ending.when == Ending::Mail) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), length), 0);
+        ASSERT_EQ(::listen(server, 1), 0);
+        ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+        settings += "[EmailPara]\r\nRecMailBox=duty@example.org\r\nSender=ops@example.org\r\nSendSrv=127.0.0.1\r\n"
+                    "SendPort=" +
+                    QByteArray::number(ntohs(address.sin_port)) + "\r\n";
+        arguments << QStringLiteral("--test-mail");
+    }
+    writeFile(dir.filePath(QStringLiteral("Para.ini")), settings);
 
     Child monitor;
     monitor.process.setProcessEnvironment(s_display->environment());
@@ -391,19 +412,19 @@ TEST_P(MonitorEnding, EndsInOrderOnTheRealWindow)
     ASSERT_TRUE(monitor.process.waitForStarted(10000));
     const qint64 pid = monitor.process.processId();
 
-    QElapsedTimer sinceEnd;
     if (ending.way == Way::Signal) {
         // The first cycle runs before the window shows; the end comes once it is on screen.
-        if (ending.afterShown) {
+        if (ending.when == Ending::Shown) {
             ASSERT_TRUE(waitUntil([&] { return s_display->showsMainWindow(); }, 30000)) << "the window never showed";
         }
         if (ending.silentHost) {
             ASSERT_TRUE(waitUntil([&] { return echoRequestWaiting(pid); }, 10000)) << "no echo request went out";
         }
-        sinceEnd.start();
+        if (ending.when == Ending::Mail) {
+            pollfd pending{server, POLLIN, 0};
+            ASSERT_TRUE(waitUntil([&] { return ::poll(&pending, 1, 0) > 0; }, 10000)) << "no mail connection";
+        }
         ::kill(pid_t(pid), ending.signal);
-    } else {
-        sinceEnd.start();
     }
     const int limitMs = ending.way == Way::Signal ? 2000 : 15000; // --cycles: two cycles and the end
     ASSERT_TRUE(monitor.process.waitForFinished(limitMs))
@@ -423,17 +444,23 @@ TEST_P(MonitorEnding, EndsInOrderOnTheRealWindow)
         EXPECT_EQ(cycles, 2);
     }
     // The first cycle's timeout is the only verdict: the abandoned request raises no false alarm.
-    EXPECT_EQ(text.count(QStringLiteral("网络不通")), ending.silentHost && ending.afterShown ? 1 : 0)
+    EXPECT_EQ(text.count(QStringLiteral("网络不通")), ending.silentHost && ending.when == Ending::Shown ? 1 : 0)
         << text.toStdString();
+    if (ending.when == Ending::Mail) {
+        EXPECT_TRUE(text.contains(QStringLiteral("发送失败，请检查是否已上网或密码、邮件地址等参数是否正确！Mail "
+                                                 "abandoned: the monitor is ending")))
+            << text.toStdString();
+    }
+    ::close(server);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, MonitorEnding,
-                         ::testing::Values(Ending{"Sigterm", Way::Signal, SIGTERM, false},
-                                           Ending{"Sigint", Way::Signal, SIGINT, false},
-                                           Ending{"Sighup", Way::Signal, SIGHUP, false},
-                                           Ending{"Cycles", Way::Cycles, 0, false},
-                                           Ending{"SigtermWhileWaiting", Way::Signal, SIGTERM, true},
-                                           Ending{"SigintWhileWaiting", Way::Signal, SIGINT, true},
-                                           Ending{"SighupWhileWaiting", Way::Signal, SIGHUP, true},
-                                           Ending{"SigtermDuringTheFirstCycle", Way::Signal, SIGTERM, true, false}),
-                         [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Ways, MonitorEnding,
+    ::testing::Values(Ending{"Sigterm", Way::Signal, SIGTERM, false}, Ending{"Sigint", Way::Signal, SIGINT, false},
+                      Ending{"Sighup", Way::Signal, SIGHUP, false}, Ending{"Cycles", Way::Cycles, 0, false},
+                      Ending{"SigtermWhileWaiting", Way::Signal, SIGTERM, true},
+                      Ending{"SigintWhileWaiting", Way::Signal, SIGINT, true},
+                      Ending{"SighupWhileWaiting", Way::Signal, SIGHUP, true},
+                      Ending{"SigtermDuringTheFirstCycle", Way::Signal, SIGTERM, true, Ending::FirstCycle},
+                      Ending{"SigtermDuringAMail", Way::Signal, SIGTERM, false, Ending::Mail}),
+    [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
