@@ -330,7 +330,7 @@ void TfrmTarnwick::createMonitor()
     m_dispatch = std::make_unique<AlarmDispatch>(
         [this] {
             // Once the monitor is ending, no alarm channel may hold it up (a mail waits up to a minute).
-            if (m_terminationRequested)
+            if (terminationRequested())
                 return AlarmDispatch::Switches{};
             return AlarmDispatch::Switches{m_ui.cbSD->isChecked(), m_ui.cbTel->isChecked(), m_ui.cbEmail->isChecked(),
                                            m_ui.cbNet->isChecked()};

@@ -1,6 +1,7 @@
 #include "platform/TcpConnection.h"
 
 #include "platform/AppError.h"
+#include "platform/TerminationFlag.h"
 
 #ifndef _WIN32
 
@@ -42,8 +43,7 @@ using Limits = TcpConnection::Limits;
 // Raises the failure of the overall limit or of the stop handle, when one of them has come.
 void checkLimits(const Limits& limits)
 {
-    pollfd stop{limits.stopHandle, POLLIN, 0};
-    if (limits.stopHandle >= 0 && ::poll(&stop, 1, 0) > 0)
+    if (TerminationFlag::isRaised(limits.stopHandle))
         throw AppError(limits.stopText);
     if (Clock::now() >= limits.overall)
         throw AppError(limits.overallText);
