@@ -46,8 +46,13 @@ void SmtpClient::connect()
     disconnect();
     m_inbound.clear();
     m_scanned = 0;
+    const auto now = TcpConnection::Clock::now();
+    m_connection.setOverallLimit(
+        now + m_mailLimit,
+        QStringLiteral("The mail was not sent within %1").arg(TcpConnection::secondsText(m_mailLimit)));
+    m_connection.setStopHandle(m_stopHandle, kAbandonedText);
     try {
-        m_connection.open(m_host, m_port, TcpConnection::Clock::now() + m_timeLimit);
+        m_connection.open(m_host, m_port, now + m_timeLimit);
         expect(readReply(), {220});
         m_mechanisms.clear();
         m_eightBitMime = false;

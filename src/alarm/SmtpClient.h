@@ -25,6 +25,9 @@ public:
     // The longest the client waits for a connection, for any one reply, or for the server to take
     // data; the monitor's window is blocked while it waits.
     static constexpr std::chrono::milliseconds kDefaultTimeLimit{60000};
+    // The longest one mail may take from connect() on, however quickly each reply comes.
+    static constexpr std::chrono::milliseconds kDefaultMailLimit{120000};
+    static inline const QString kAbandonedText = QStringLiteral("Mail abandoned: the monitor is ending");
 
     SmtpClient();
     ~SmtpClient();
@@ -39,6 +42,10 @@ public:
     // Empty (the default): the computer's own host name.
     void setGreetingName(const QString& name) { m_greetingName = name; }
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
+    void setMailLimit(std::chrono::milliseconds limit) { m_mailLimit = limit; }
+    // A handle whose becoming readable abandons the mail at once with kAbandonedText (the end of
+    // the program, see TerminationFlag); -1: none.
+    void setStopHandle(int handle) { m_stopHandle = handle; }
     void setSubjectCharset(const SubjectCharset& charset) { m_charset = charset; }
 
     // Opens the connection, reads the greeting (220) and introduces the client. On failure the
@@ -76,6 +83,8 @@ private:
     Authentication m_authentication = Authentication::None;
     QString m_greetingName;
     std::chrono::milliseconds m_timeLimit = kDefaultTimeLimit;
+    std::chrono::milliseconds m_mailLimit = kDefaultMailLimit;
+    int m_stopHandle = -1;
     SubjectCharset m_charset;
 
     TcpConnection m_connection;

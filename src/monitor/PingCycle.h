@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class AlarmDispatch;
 class EchoProbe;
 class PingCycleHost;
@@ -38,7 +40,8 @@ private:
     };
 
     void pingAddress(int index);
-    Tally sendEchoRequests(int index, int count, qint64 storedRtt);
+    // Nullopt when the end of the program cut the requests short.
+    std::optional<Tally> sendEchoRequests(int index, int count, qint64 storedRtt);
     void giveVerdict(int index, int count, const Tally& tally, int storedQuality);
 
     PingCycleHost& m_host;

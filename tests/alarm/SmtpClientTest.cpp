@@ -2,10 +2,14 @@
 #include "MailTestPrinters.h"
 #include "ScriptedSmtpServer.h"
 #include "platform/AppError.h"
+#include "platform/TerminationFlag.h"
 
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -310,6 +314,41 @@ TEST(SmtpClient, ASilentServerFailsAtTheTimeLimit)
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(attempt(client), QStringLiteral("No reply from the SMTP server within 0.25 s"));
         EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    }
+}
+
+TEST(SmtpClient, OneMailEndsAtItsOverallLimitOrAtTheEndOfTheProgram)
+{
+    const QByteArray slow = ScriptedSmtpServer::kSlow;
+    struct Row {
+        QList<QByteArray> replies;
+        std::optional<std::chrono::milliseconds> raiseAfter; // the end of the program, that long after connect
+        QString failure;
+    };
+    const Row rows[] = {
+        // Each reply just inside the step limit: only the limit on the whole mail ends it.
+        {{slow + kGreeting, slow + ehloWith("AUTH LOGIN"), slow + kOk, slow + kOk, slow + kOk},
+         {},
+         QStringLiteral("The mail was not sent within 0.5 s")},
+        {{kGreeting, ehloWith("AUTH LOGIN"), ScriptedSmtpServer::kStall}, 100ms, SmtpClient::kAbandonedText},
+        {{ScriptedSmtpServer::kStall}, 0ms, SmtpClient::kAbandonedText},
+    };
+    for (const Row& row : rows) {
+        ScriptedSmtpServer server(row.replies);
+        Client client(server.port());
+        client.setTimeLimit(5s);
+        client.setMailLimit(500ms);
+        TerminationFlag termination;
+        client.setStopHandle(termination.handle());
+        std::thread ending;
+        if (row.raiseAfter)
+            ending = std::thread([&] {
+                std::this_thread::sleep_for(*row.raiseAfter);
+                termination.raise();
+            });
+        EXPECT_EQ(attempt(client), row.failure);
+        if (ending.joinable())
+            ending.join();
     }
 }
 
