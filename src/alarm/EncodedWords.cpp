@@ -41,11 +41,20 @@ QList<Word> splitWords(QByteArrayView text)
     return words;
 }
 
-QByteArray qUnit(unsigned char c)
+// In a display name an encoded word may keep only letters, digits and "!*+-/" as they are; the
+// address parser of a reader would take any other special for the syntax around the name.
+bool keptInPhrase(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '!' || c == '*' ||
+           c == '+' || c == '-' || c == '/';
+}
+
+QByteArray qUnit(unsigned char c, bool phrase)
 {
     if (c == ' ')
         return QByteArrayLiteral("_");
-    if (needsEncoding(c) || c == '=' || c == '?' || c == '_') {
+    const bool escaped = phrase ? !keptInPhrase(c) : needsEncoding(c) || c == '=' || c == '?' || c == '_';
+    if (escaped) {
         static const char kHex[] = "0123456789ABCDEF";
         const char unit[] = {'=', kHex[c >> 4], kHex[c & 15]};
         return QByteArray(unit, 3);
@@ -53,47 +62,119 @@ QByteArray qUnit(unsigned char c)
     return QByteArray(1, char(c));
 }
 
-// The data of one run, cut into units none of which may be split across two encoded words.
-QList<QByteArray> runUnits(QByteArrayView run, char method)
+QByteArray qDataOf(QByteArrayView bytes, bool phrase)
 {
-    QList<QByteArray> units;
-    if (method == 'B') {
-        for (qsizetype at = 0; at < run.size(); at += 3)
-            units.append(run.sliced(at, qMin<qsizetype>(3, run.size() - at)).toByteArray().toBase64());
-    } else {
-        for (char c : run)
-            units.append(qUnit(static_cast<unsigned char>(c)));
-    }
-    return units;
+    QByteArray out;
+    for (char c : bytes)
+        out += qUnit(static_cast<unsigned char>(c), phrase);
+    return out;
 }
 
-QByteArray encodeRun(QByteArrayView run, const SubjectCharset& charset)
+// One character of a run: an encoded word holds whole characters only, since a reader decodes each
+// word on its own and shows both halves of a cut character as garbage. A code page with shift
+// states (ISO-2022-JP) also names the escape sequence in force for the character: every word must
+// switch to it itself and end back in ASCII.
+struct Character {
+    QByteArrayView bytes;
+    QByteArrayView shift;
+};
+
+constexpr char kToAscii[] = "\x1b(B";
+
+bool hasShiftStates(const SubjectCharset& charset)
+{
+    return charset.codec == "ISO-2022-JP";
+}
+
+QList<Character> charactersOf(QByteArrayView run, const SubjectCharset& charset)
+{
+    QList<Character> characters;
+    const bool shifted = hasShiftStates(charset);
+    // The double-byte code pages (GBK, Big5, EUC-KR) lead a character of two bytes with 0x81..0xFE.
+    const bool doubleByte = charset.method == 'B' && !shifted;
+    QByteArrayView shift = shifted ? QByteArrayView(kToAscii) : QByteArrayView();
+    bool twoBytes = false;
+    for (qsizetype at = 0; at < run.size();) {
+        const auto byte = static_cast<unsigned char>(run[at]);
+        if (shifted && byte == 0x1b) {
+            // ESC, intermediate bytes 0x20..0x2F, one final byte.
+            qsizetype end = at + 1;
+            while (end < run.size() && run[end] >= 0x20 && run[end] <= 0x2f)
+                ++end;
+            end = qMin(end + 1, run.size());
+            shift = run.sliced(at, end - at);
+            twoBytes = shift.size() > 1 && shift[1] == '$';
+            at = end;
+            continue;
+        }
+        const bool pair = (twoBytes && byte >= 0x21) || (doubleByte && byte >= 0x81 && byte <= 0xfe);
+        const qsizetype length = pair && at + 1 < run.size() ? 2 : 1;
+        characters.append({run.sliced(at, length), shift});
+        at += length;
+    }
+    return characters;
+}
+
+// The run's bytes cut into the byte strings of its encoded words, each as long as the word limit
+// allows and each starting and ending in ASCII where the code page has shift states.
+QList<QByteArray> wordBytes(QByteArrayView run, const SubjectCharset& charset, qsizetype firstRoom, qsizetype room,
+                            bool phrase)
+{
+    const QByteArray ascii = hasShiftStates(charset) ? QByteArray(kToAscii) : QByteArray();
+    QList<QByteArray> words;
+    const auto fits = [&](const QByteArray& bytes) {
+        const qsizetype length = charset.method == 'B' ? (bytes.size() + 2) / 3 * 4 : qDataOf(bytes, phrase).size();
+        return length <= (words.isEmpty() ? firstRoom : room);
+    };
+    QByteArray word;
+    QByteArrayView shift = ascii;
+    const auto closed = [&](const QByteArray& bytes, QByteArrayView last) {
+        return last == ascii ? bytes : bytes + ascii;
+    };
+    for (const Character& c : charactersOf(run, charset)) {
+        const auto piece = [&] {
+            return c.shift == shift ? c.bytes.toByteArray() : c.shift.toByteArray() + c.bytes.toByteArray();
+        };
+        if (!word.isEmpty() && !fits(closed(word + piece(), c.shift))) {
+            words.append(closed(word, shift));
+            word.clear();
+            shift = ascii;
+        }
+        word += piece();
+        shift = c.shift;
+    }
+    if (!word.isEmpty() || words.isEmpty())
+        words.append(closed(word, shift));
+    return words;
+}
+
+QByteArray encodeRun(QByteArrayView run, const SubjectCharset& charset, bool phrase, qsizetype column)
 {
     const QByteArray opening = "=?" + charset.charset + '?' + charset.method + '?';
-    QByteArray out = opening;
-    qsizetype wordLength = opening.size() + 2;
-    for (const QByteArray& unit : runUnits(run, charset.method)) {
-        if (wordLength + unit.size() > kWordLimit && wordLength > opening.size() + 2) {
-            out += "?=\r\n\t" + opening;
-            wordLength = opening.size() + 2;
-        }
-        out += unit;
-        wordLength += unit.size();
+    const qsizetype overhead = opening.size() + 2;
+    const qsizetype room = kWordLimit - overhead;
+    // The first word shares its line with what stands before it. When hardly anything is left there,
+    // it is written whole, for the header to be folded before it.
+    qsizetype firstRoom = qMin<qsizetype>(kWordLimit, kLineLimit - column) - overhead;
+    if (firstRoom < 4)
+        firstRoom = room;
+    QByteArray out;
+    for (const QByteArray& bytes : wordBytes(run, charset, firstRoom, room, phrase)) {
+        if (!out.isEmpty())
+            out += "\r\n\t";
+        out += opening + (charset.method == 'B' ? bytes.toBase64() : qDataOf(bytes, phrase)) + "?=";
     }
-    return out + "?=";
+    return out;
 }
 
 } // namespace
 
 QByteArray qData(QByteArrayView bytes)
 {
-    QByteArray out;
-    for (char c : bytes)
-        out += qUnit(static_cast<unsigned char>(c));
-    return out;
+    return qDataOf(bytes, false);
 }
 
-QByteArray encode(QByteArrayView text, const SubjectCharset& charset)
+QByteArray encode(QByteArrayView text, const SubjectCharset& charset, qsizetype column)
 {
     const QList<Word> words = splitWords(text);
     QByteArray out;
@@ -108,10 +189,17 @@ QByteArray encode(QByteArrayView text, const SubjectCharset& charset)
         while (last + 1 < words.size() && words[last + 1].encode)
             ++last;
         out += text.sliced(first.begin, first.textBegin - first.begin);
-        out += encodeRun(text.sliced(first.textBegin, words[last].end - first.textBegin), charset);
+        const qsizetype lineStart = out.lastIndexOf('\n') + 1;
+        const qsizetype runColumn = lineStart > 0 ? out.size() - lineStart : column + out.size();
+        out += encodeRun(text.sliced(first.textBegin, words[last].end - first.textBegin), charset, false, runColumn);
         i = last + 1;
     }
     return out;
+}
+
+QByteArray encodePhrase(QByteArrayView text, const SubjectCharset& charset, qsizetype column)
+{
+    return encodeRun(text, charset, true, column);
 }
 
 } // namespace EncodedWords

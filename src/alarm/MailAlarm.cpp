@@ -99,6 +99,7 @@ void MailAlarm::fillClient(SmtpClient& client, const MailSettings& settings) con
     client.setAuthentication(settings.authenticate ? SmtpClient::Authentication::Login
                                                    : SmtpClient::Authentication::None);
     client.setTimeLimit(m_timeLimit);
+    client.setStopHandle(m_stopHandle);
     client.setGreetingName(m_greetingName);
 }
 

@@ -55,6 +55,8 @@ public:
     void setTimeLimit(std::chrono::milliseconds limit) { m_timeLimit = limit; }
     void setGreetingName(const QString& name) { m_greetingName = name; }
     void setLocale(const QLocale& locale) { m_locale = locale; }
+    // The end of the program abandons a mail under way (SmtpClient::setStopHandle).
+    void setStopHandle(int handle) { m_stopHandle = handle; }
 
     // The pieces of the mail, each a plain function of its inputs.
     static QString closingLine(const QDateTime& now, const QLocale& locale);
@@ -70,5 +72,6 @@ private:
     Host m_host;
     std::chrono::milliseconds m_timeLimit = SmtpClient::kDefaultTimeLimit;
     QString m_greetingName;
+    int m_stopHandle = -1;
     QLocale m_locale = QLocale::system();
 };

@@ -26,13 +26,14 @@ bool isPrintableAscii(QByteArrayView bytes)
     return true;
 }
 
-QByteArray addressListText(const QList<MailAddress>& addresses, const SubjectCharset& charset)
+QByteArray addressListText(const QList<MailAddress>& addresses, const SubjectCharset& charset, qsizetype column)
 {
     QByteArray text;
     for (const MailAddress& address : addresses) {
         if (!text.isEmpty())
             text += ", ";
-        text += addressText(address, charset);
+        const qsizetype lineStart = text.lastIndexOf('\n') + 1;
+        text += addressText(address, charset, lineStart > 0 ? text.size() - lineStart : column + text.size());
     }
     return text;
 }
@@ -109,14 +110,14 @@ QByteArray dateText(const QDateTime& given)
     return QByteArray(text);
 }
 
-QByteArray addressText(const MailAddress& address, const SubjectCharset& charset)
+QByteArray addressText(const MailAddress& address, const SubjectCharset& charset, qsizetype column)
 {
     const QByteArray mailbox = CodePage::toGbk(oneLine(address.address));
     if (address.name.isEmpty())
         return mailbox;
     const QByteArray name = SubjectCharsets::bytesOf(charset, oneLine(address.name));
     if (!isPrintableAscii(name))
-        return EncodedWords::encode(name, charset) + " <" + mailbox + '>';
+        return EncodedWords::encodePhrase(name, charset, column) + " <" + mailbox + '>';
     QByteArray quoted = name;
     quoted.replace("\\", "\\\\").replace("\"", "\\\"");
     return '"' + quoted + "\" <" + mailbox + '>';
@@ -148,26 +149,46 @@ QByteArray foldHeaderLine(QByteArrayView line)
     return out;
 }
 
-QByteArray headerBlock(const MailMessage& message, const QDateTime& date, const SubjectCharset& charset)
+Transfer transferFor(const QStringList& body, bool serverTakesEightBit)
+{
+    if (!serverTakesEightBit)
+        return Transfer::Base64;
+    for (const QString& line : body) {
+        // GBK needs at most two bytes for a character: only long lines are worth converting.
+        if (line.size() * 2 > kBodyLineLimit && CodePage::toGbk(line).size() > kBodyLineLimit)
+            return Transfer::Base64;
+    }
+    return Transfer::EightBit;
+}
+
+QByteArray headerBlock(const MailMessage& message, const QDateTime& date, const SubjectCharset& charset,
+                       Transfer transfer)
 {
     QByteArray block;
     const auto header = [&block](const char* name, const QByteArray& value) {
         if (!value.isEmpty())
             block += foldHeaderLine(QByteArray(name) + ": " + value) + "\r\n";
     };
-    header("From", addressText(message.from, charset));
-    header("Subject", EncodedWords::encode(SubjectCharsets::bytesOf(charset, oneLine(message.subject)), charset));
-    header("To", addressListText(message.to, charset));
-    header("Cc", addressListText(message.cc, charset));
+    // Encoded words are cut to the room that "Name: " leaves on the first line.
+    const auto after = [](const char* name) { return qsizetype(qstrlen(name) + 2); };
+    header("From", addressText(message.from, charset, after("From")));
+    header("Subject", EncodedWords::encode(SubjectCharsets::bytesOf(charset, oneLine(message.subject)), charset,
+                                           after("Subject")));
+    header("To", addressListText(message.to, charset, after("To")));
+    header("Cc", addressListText(message.cc, charset, after("Cc")));
     header("Sender", CodePage::toGbk(oneLine(message.sender)));
     header("Date", dateText(date));
     header("X-Priority", QByteArray::number(message.priority));
     header("X-Library", kLibrary);
+    header("MIME-Version", "1.0");
+    header("Content-Type", "text/plain; charset=GBK");
+    header("Content-Transfer-Encoding", transfer == Transfer::EightBit ? "8bit" : "base64");
     return block + "\r\n";
 }
 
-BodyEncoder::BodyEncoder()
+BodyEncoder::BodyEncoder(Transfer transfer)
     : m_gbk("GBK", QStringConverter::Flag::Stateless)
+    , m_transfer(transfer)
 {}
 
 void BodyEncoder::append(QByteArray& out, QStringView line)
@@ -187,16 +208,36 @@ void BodyEncoder::append(QByteArray& out, QStringView line)
 
 void BodyEncoder::appendOne(QByteArray& out, QStringView line)
 {
+    if (m_transfer == Transfer::Base64) {
+        appendGbk(m_pending, line);
+        appendBase64Lines(out, m_pending.size() / kBase64LineBytes * kBase64LineBytes);
+        return;
+    }
+    if (!line.isEmpty() && line.front() == QLatin1Char('.'))
+        out += '.';
+    appendGbk(out, line);
+}
+
+void BodyEncoder::appendGbk(QByteArray& out, QStringView text)
+{
     const qsizetype old = out.size();
-    const bool stuff = !line.isEmpty() && line.front() == QLatin1Char('.');
-    out.resize(old + (stuff ? 1 : 0) + m_gbk.requiredSpace(line.size()) + 2);
-    char* at = out.data() + old;
-    if (stuff)
-        *at++ = '.';
-    at = m_gbk.appendToBuffer(at, line);
+    out.resize(old + m_gbk.requiredSpace(text.size()) + 2);
+    char* at = m_gbk.appendToBuffer(out.data() + old, text);
     *at++ = '\r';
     *at++ = '\n';
     out.resize(at - out.constData());
+}
+
+void BodyEncoder::appendBase64Lines(QByteArray& out, qsizetype bytes)
+{
+    for (qsizetype at = 0; at < bytes; at += kBase64LineBytes)
+        out += m_pending.mid(at, qMin<qsizetype>(kBase64LineBytes, bytes - at)).toBase64() + "\r\n";
+    m_pending.remove(0, bytes);
+}
+
+void BodyEncoder::finish(QByteArray& out)
+{
+    appendBase64Lines(out, m_pending.size());
 }
 
 } // namespace MailContent

@@ -46,10 +46,16 @@ void SmtpClient::connect()
     disconnect();
     m_inbound.clear();
     m_scanned = 0;
+    const auto now = TcpConnection::Clock::now();
+    m_connection.setOverallLimit(
+        now + m_mailLimit,
+        QStringLiteral("The mail was not sent within %1").arg(TcpConnection::secondsText(m_mailLimit)));
+    m_connection.setStopHandle(m_stopHandle, kAbandonedText);
     try {
-        m_connection.open(m_host, m_port, TcpConnection::Clock::now() + m_timeLimit);
+        m_connection.open(m_host, m_port, now + m_timeLimit);
         expect(readReply(), {220});
         m_mechanisms.clear();
+        m_eightBitMime = false;
         introduce();
     } catch (const AppError&) {
         disconnect();
@@ -62,6 +68,7 @@ void SmtpClient::introduce()
     const SmtpReply ehlo = command("EHLO " + greetingName(), {});
     if (ehlo.number() == 250) {
         SmtpMechanisms::collect(ehlo.textLines, m_mechanisms);
+        m_eightBitMime = SmtpExtensions::advertises(ehlo.textLines, "8BITMIME");
         return;
     }
     command("HELO " + greetingName(), {250});
@@ -86,11 +93,13 @@ void SmtpClient::send(const MailMessage& message)
     command("RSET", {});
     if (m_authentication == Authentication::Login && loginAvailable() && !m_authenticated)
         authenticate();
-    command("MAIL FROM:<" + CodePage::toGbk(message.from.address) + '>', {250});
+    const MailContent::Transfer transfer = MailContent::transferFor(message.body, m_eightBitMime);
+    const QByteArray body = transfer == MailContent::Transfer::EightBit ? " BODY=8BITMIME" : "";
+    command("MAIL FROM:<" + CodePage::toGbk(message.from.address) + '>' + body, {250});
     for (const QString& recipient : recipients)
         command("RCPT TO:<" + CodePage::toGbk(recipient) + '>', {250, 251});
     command("DATA", {354});
-    writeContent(message);
+    writeContent(message, transfer);
     command(".", {250});
 }
 
@@ -102,12 +111,12 @@ void SmtpClient::authenticate()
     m_authenticated = true;
 }
 
-void SmtpClient::writeContent(const MailMessage& message)
+void SmtpClient::writeContent(const MailMessage& message, MailContent::Transfer transfer)
 {
     const QDateTime date = message.date.value_or(QDateTime::currentDateTime());
-    QByteArray chunk = MailContent::headerBlock(message, date, m_charset);
+    QByteArray chunk = MailContent::headerBlock(message, date, m_charset, transfer);
     chunk.reserve(kWriteChunk + 4096);
-    MailContent::BodyEncoder body;
+    MailContent::BodyEncoder body(transfer);
     for (const QString& line : message.body) {
         body.append(chunk, line);
         if (chunk.size() >= kWriteChunk) {
@@ -115,6 +124,7 @@ void SmtpClient::writeContent(const MailMessage& message)
             chunk.resize(0);
         }
     }
+    body.finish(chunk);
     m_connection.writeAll(chunk, m_timeLimit);
 }
 

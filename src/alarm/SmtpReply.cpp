@@ -101,3 +101,18 @@ void collect(const QList<QByteArray>& ehloTextLines, QStringList& mechanisms)
 }
 
 } // namespace SmtpMechanisms
+
+namespace SmtpExtensions {
+
+bool advertises(const QList<QByteArray>& ehloTextLines, QByteArrayView keyword)
+{
+    for (qsizetype i = 1; i < ehloTextLines.size(); ++i) {
+        const QByteArray& line = ehloTextLines[i];
+        const qsizetype blank = line.indexOf(' ');
+        if (QByteArrayView(line).first(blank < 0 ? line.size() : blank).compare(keyword, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace SmtpExtensions

@@ -45,3 +45,11 @@ namespace SmtpMechanisms {
 void collect(const QList<QByteArray>& ehloTextLines, QStringList& mechanisms);
 
 } // namespace SmtpMechanisms
+
+namespace SmtpExtensions {
+
+// True when one of the service lines of an EHLO reply (every line after the server's greeting)
+// names the extension keyword, compared without regard to case.
+bool advertises(const QList<QByteArray>& ehloTextLines, QByteArrayView keyword);
+
+} // namespace SmtpExtensions

@@ -6,6 +6,7 @@
 
 class EchoProbe;
 class Prompter;
+class TerminationFlag;
 
 // What the window is started with: the program's folder, how it talks to the operator, and whether it
 // runs without a window.
@@ -17,4 +18,6 @@ struct AppContext {
     QString autostartLocation = Autostart::defaultLocation();
     // The echo probe the ping cycle uses; null: the window's own ICMP probe.
     EchoProbe* probe = nullptr;
+    // Raised when the program is to end; the blocking waits watch it. Null: nothing to watch.
+    TerminationFlag* termination = nullptr;
 };

@@ -19,6 +19,8 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
             options.dataDir = *dir;
         } else if (arg == QStringLiteral("--headless")) {
             options.headless = true;
+        } else if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            options.help = true;
         } else if (arg == QStringLiteral("--version")) {
             options.version = true;
         } else if (arg == QStringLiteral("--test-mail")) {
@@ -58,13 +60,16 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
 QString AppOptions::usage()
 {
     return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N]\n"
-                          "       tarnwicker --version\n"
                           "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
-                          "  --data-dir DIR  the program's folder (Para.ini, lists, logs); default: the executable's\n"
+                          "       tarnwicker --help | --version\n"
+                          "  --data-dir DIR  the program's folder (Para.ini, lists, logs);\n"
+                          "                  default: the executable's folder\n"
                           "  --headless      no window: information lines to standard output, message boxes to\n"
                           "                  standard error with their default answer\n"
                           "  --test-mail     send the test mail once after start-up, then end\n"
                           "  --cycles N      end once N ping cycles have ended\n"
                           "  --report P      print the alarm report of period P for the address key of --address\n"
-                          "                  (the lines the report pane would show) without starting the monitor\n");
+                          "                  (the lines the report pane would show) without starting the monitor\n"
+                          "  --help, -h      print this text\n"
+                          "  --version       print the version\n");
 }

@@ -9,11 +9,12 @@
 struct AppOptions {
     QString dataDir; // the program's folder; empty: the executable's folder
     bool headless = false;
-    bool version = false;  // print the version and end
     bool testMail = false; // send the test mail once after start-up, then end
     int cycles = 0;        // end in order once this many ping cycles have ended; 0: run on
     QString reportPeriod;  // --report: print the alarm report of this period and end
     QString reportAddress; // --address: the address key of that report
+    bool help = false;     // --help, -h: print the usage and end
+    bool version = false;  // --version: print the version and end
 
     // Parses the arguments (the program name first). On a usage error returns nullopt and sets *error.
     static std::optional<AppOptions> parse(const QStringList& arguments, QString* error);

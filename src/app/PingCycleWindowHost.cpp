@@ -59,6 +59,11 @@ void PingCycleWindowHost::processEvents()
     QCoreApplication::processEvents();
 }
 
+bool PingCycleWindowHost::isEnding() const
+{
+    return m_window.terminationRequested();
+}
+
 bool PingCycleWindowHost::isPingEnabled() const
 {
     return m_window.ui().bbPing->isEnabled();

@@ -22,6 +22,7 @@ public:
     QString timeStampPrefix() const override;
     void hideReportPane() override;
     void processEvents() override;
+    bool isEnding() const override;
     bool isPingEnabled() const override;
     void setPingEnabled(bool enabled) override;
     void switchCountdownOn() override;

@@ -14,6 +14,7 @@
 #include "monitor/PingCycle.h"
 #include "monitor/TextSplit.h"
 #include "platform/AppError.h"
+#include "platform/TerminationFlag.h"
 #include "records/PaneFiles.h"
 
 #include <QApplication>
@@ -155,25 +156,39 @@ void TfrmTarnwick::FormDestroy()
         m_tray->hide();
 }
 
+bool TfrmTarnwick::terminationRequested() const
+{
+    // A signal raises the flag at once; the window hears of it when the event loop next runs.
+    return m_terminationRequested || (m_context.termination && m_context.termination->isRaised());
+}
+
 void TfrmTarnwick::requestTermination()
 {
     if (m_terminationRequested)
         return;
     m_terminationRequested = true;
+    if (m_context.termination)
+        m_context.termination->raise(); // a blocking wait further up the stack gives up
     // A running cycle stops before its next address, as with Cancel.
     m_ui.bbPing->setEnabled(true);
     m_tDisp.stop();
     Q_EMIT terminationStarted();
-    QCoreApplication::quit();
+    // Not quit(): Qt's quit first asks every visible window to close, which this window refuses,
+    // and a refusal cancels the quit. exit() ends the event loop whether shown, hidden or minimised,
+    // and every nested loop with it.
+    QCoreApplication::exit(0);
 }
 
 void TfrmTarnwick::closeEvent(QCloseEvent* event)
 {
+    // Once the monitor is ending, a close (the session manager's, say) goes through.
+    if (m_terminationRequested) {
+        event->accept();
+        return;
+    }
     // Closing never ends the monitor; without a notification area to come back from, the window is
     // minimised instead of hidden so that the operator can still reach it.
     event->ignore();
-    if (m_terminationRequested)
-        return;
     if (m_tray && m_tray->isAvailable())
         hide();
     else
@@ -319,7 +334,7 @@ void TfrmTarnwick::createMonitor()
     m_dispatch = std::make_unique<AlarmDispatch>(
         [this] {
             // Once the monitor is ending, no alarm channel may hold it up (a mail waits up to a minute).
-            if (m_terminationRequested)
+            if (terminationRequested())
                 return AlarmDispatch::Switches{};
             return AlarmDispatch::Switches{m_ui.cbSD->isChecked(), m_ui.cbTel->isChecked(), m_ui.cbEmail->isChecked(),
                                            m_ui.cbNet->isChecked()};
@@ -327,6 +342,10 @@ void TfrmTarnwick::createMonitor()
         [this](const QString& line) { AddInfo(line); });
     m_dispatch->sendAlarmMail = [this](const QString& subject) { SendAlarmMail(subject); };
     m_cycleHost = std::make_unique<PingCycleWindowHost>(*this);
+    if (m_context.termination) {
+        m_icmp.setStopHandle(m_context.termination->handle());
+        m_parallelIcmp.setStopHandle(m_context.termination->handle());
+    }
     EchoProbe& probe = m_context.probe ? *m_context.probe : static_cast<EchoProbe&>(m_icmp);
     // A probe put in by the caller answers for every address, one after the other.
     m_cycle =
@@ -493,6 +512,8 @@ void TfrmTarnwick::createMailAlarm()
     host.beginWaitCursor = [] { QGuiApplication::setOverrideCursor(Qt::WaitCursor); };
     host.endWaitCursor = [] { QGuiApplication::restoreOverrideCursor(); };
     m_mailAlarm = std::make_unique<MailAlarm>(std::move(host));
+    if (m_context.termination)
+        m_mailAlarm->setStopHandle(m_context.termination->handle());
 }
 
 void TfrmTarnwick::SendAlarmMail(const QString& subject)

@@ -62,7 +62,7 @@ public:
 
     // The orderly end of the program (exit command, end of session, termination signals).
     void requestTermination();
-    bool terminationRequested() const { return m_terminationRequested; }
+    bool terminationRequested() const;
 
     // The start-up sequence, run once right after the window is created (and wired to its outside).
     void FormCreate();

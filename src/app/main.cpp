@@ -5,7 +5,10 @@
 #include "monitor/IcmpAccess.h"
 #include "platform/AppError.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TerminationFlag.h"
 #include "platform/TerminationSignals.h"
+#include "platform/TerminationWatchdog.h"
+#include "platform/XDisplay.h"
 #include "records/ReportCommand.h"
 
 #include <QApplication>
@@ -20,10 +23,28 @@
 
 namespace {
 
+// False when there is no display to show the window on: none named, or an X display without a
+// server behind it (Qt would abort there; a service that inherited such a DISPLAY would crash in a
+// loop). The line on standard error says why the window stays away.
 bool hasDisplay()
 {
 #if defined(Q_OS_LINUX)
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (display.isEmpty())
+        return false;
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith(QStringLiteral("xcb")))
+        return true;
+    if (XDisplay::reachable(display))
+        return true;
+    std::fputs(QStringLiteral("tarnwicker: no X server answers on DISPLAY=%1; running headless\n")
+                   .arg(display)
+                   .toLocal8Bit()
+                   .constData(),
+               stderr);
+    return false;
 #else
     return true;
 #endif
@@ -84,6 +105,9 @@ int printReport(const AppOptions& options)
 
 int main(int argc, char* argv[])
 {
+    // A termination signal from the first moment on waits for its handler instead of ending the
+    // process without its log.
+    TerminationSignals::blockUntilInstalled();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
@@ -93,11 +117,13 @@ int main(int argc, char* argv[])
         std::fputs((error + u'\n' + AppOptions::usage()).toLocal8Bit().constData(), stderr);
         return 2;
     }
-    if (options->version) {
-        std::fputs("tarnwicker " TW_VERSION "\n", stdout);
+    if (options->help || options->version) {
+        const QString text = options->help ? AppOptions::usage() : QStringLiteral("tarnwicker " TW_VERSION "\n");
+        std::fputs(text.toLocal8Bit().constData(), stdout);
         return 0;
     }
     if (!options->reportPeriod.isEmpty()) {
+        TerminationSignals::restoreDefault();
         // The report needs no window; the core application knows the program's folder.
         QCoreApplication core(argc, argv);
         return printReport(*options);
@@ -130,8 +156,12 @@ int main(int argc, char* argv[])
         prompter = std::make_unique<WidgetPrompter>();
     context.prompter = prompter.get();
 
-    TerminationSignals terminationSignals;
+    TerminationFlag termination;
+    context.termination = &termination;
     auto window = std::make_unique<TfrmTarnwick>(context);
+    TerminationSignals terminationSignals(termination);
+    TerminationWatchdog watchdog;
+    QObject::connect(window.get(), &TfrmTarnwick::terminationStarted, &app, [&watchdog] { watchdog.arm(); });
     if (auto* widgetPrompter = dynamic_cast<WidgetPrompter*>(prompter.get()))
         widgetPrompter->setParent(window.get());
     if (headless)
@@ -154,6 +184,8 @@ int main(int argc, char* argv[])
             window->show();
         app.exec();
     }
+    // The loop has ended: what is left is writing the log, which is not cut short.
+    watchdog.disarm();
     window->FormDestroy();
     app.setErrorSink({});
     window.reset();

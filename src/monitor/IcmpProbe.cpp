@@ -5,6 +5,7 @@
 #include "platform/AppError.h"
 #include "platform/HostLookup.h"
 #include "platform/SocketError.h"
+#include "platform/TerminationFlag.h"
 #include "platform/TickClock.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,8 @@ void IcmpProbe::ping(QByteArrayView payload, quint16 sequence)
 {
     if (sequence != 0)
         m_sequence = sequence;
+    if (TerminationFlag::isRaised(m_stopHandle))
+        throw AppError(kAbandonedText);
     const auto packet = IcmpPacket::buildEchoRequest(m_identifier, m_sequence, m_clock.now(), payload);
     const quint32 start = m_clock.now();
     send(packet);
@@ -95,8 +98,14 @@ ReplyStatus IcmpProbe::waitForAnswer()
     const quint32 waitStart = m_clock.now();
     qint64 remaining = m_receiveTimeout;
     for (;;) {
-        if (!m_socket->waitReadable(int(qMax<qint64>(remaining, 0))))
+        switch (m_socket->waitReadable(int(qMax<qint64>(remaining, 0)), m_stopHandle)) {
+        case IcmpSocket::Wait::TimedOut:
             return timedOut;
+        case IcmpSocket::Wait::Stopped:
+            throw AppError(kAbandonedText);
+        case IcmpSocket::Wait::Readable:
+            break;
+        }
         if (const auto match = receiveOne())
             return *match;
         remaining = qint64(m_receiveTimeout) - qint64(TickClock::elapsed(waitStart, m_clock.now()));

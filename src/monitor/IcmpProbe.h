@@ -20,7 +20,7 @@ class TickClock;
 //
 // Failures are thrown: SocketError for what the system refused (with its text), AppError for the
 // probe's own texts ("Cannot allocate socket.", "Not enough bytes received", "Non-echo type
-// response received", "Package Size Too Big.", "Not all bytes sent."). After a failure the result
+// response received", "Package Size Too Big.", "Not all bytes sent.", kAbandonedText). After a failure the result
 // keeps the previous values and the sequence number stays where it was.
 class IcmpProbe final : public EchoProbe {
 public:
@@ -40,6 +40,11 @@ public:
     int receiveTimeout() const { return m_receiveTimeout; }
 
     quint16 sequenceNumber() const { return m_sequence; }
+
+    // A handle whose becoming readable ends the wait for the answer at once (the end of the
+    // program; see TerminationFlag); the request then fails with kAbandonedText. -1: none.
+    void setStopHandle(int handle) { m_stopHandle = handle; }
+    static inline const QString kAbandonedText = QStringLiteral("Echo request abandoned: the monitor is ending");
 
     // Sends one echo request. A sequence number other than 0 replaces the current one first.
     void ping(QByteArrayView payload, quint16 sequence);
@@ -66,6 +71,7 @@ private:
     IcmpSocket::Mode m_mode;
     QString m_host;
     int m_receiveTimeout = kDefaultReceiveTimeout;
+    int m_stopHandle = -1;
     quint16 m_sequence = kFirstSequenceNumber;
     quint16 m_identifier;
     ReplyStatus m_result;

@@ -80,8 +80,8 @@ void PingCycle::bbPingClick()
 void PingCycle::pingOneByOne(int count)
 {
     for (int i = 0; i < count; ++i) {
-        if (m_host.isPingEnabled())
-            break; // stopped by Cancel
+        if (m_host.isPingEnabled() || m_host.isEnding())
+            break; // stopped by Cancel or by the end of the program
         pingAddress(i);
     }
 }
@@ -99,6 +99,11 @@ void PingCycle::pingSideBySide(int count, int limit)
     int next = 0;
     bool stopped = false;
     for (;;) {
+        if (m_host.isEnding()) {
+            // As one after the other: the addresses cut short get no verdict, nor those after them.
+            m_sideBySide->abandon();
+            return;
+        }
         while (!stopped && next < count && m_sideBySide->busy() < limit) {
             if (m_host.isPingEnabled()) {
                 stopped = true; // by Cancel: the addresses in flight are finished first
@@ -158,11 +163,11 @@ void PingCycle::pingAddress(int index)
     const int storedQuality = AddressLine::storedQuality(line).value_or(100);
     m_probe.setHost(AddressLine::host(line));
     const int count = qMax(1, m_host.pingSettings().pingCount);
-    const Tally tally = sendEchoRequests(index, count, AddressLine::storedRtt(line));
-    giveVerdict(index, count, tally, storedQuality);
+    if (const std::optional<Tally> tally = sendEchoRequests(index, count, AddressLine::storedRtt(line)))
+        giveVerdict(index, count, *tally, storedQuality);
 }
 
-PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 storedRtt)
+std::optional<PingCycle::Tally> PingCycle::sendEchoRequests(int index, int count, qint64 storedRtt)
 {
     Tally tally{0, storedRtt};
     auto fail = [&](const QString& text) {
@@ -171,6 +176,8 @@ PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 stored
     };
     for (int k = 0; k < count; ++k) {
         m_host.processEvents();
+        if (m_host.isEnding())
+            return std::nullopt;
         bool raised = false;
         try {
             m_probe.ping();
@@ -178,6 +185,8 @@ PingCycle::Tally PingCycle::sendEchoRequests(int index, int count, qint64 stored
             raised = true;
         }
         m_host.processEvents();
+        if (m_host.isEnding())
+            return std::nullopt;
         if (raised) {
             fail(failureTextOfError()); // counted, but adds nothing to the sum
             continue;

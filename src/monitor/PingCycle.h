@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class AlarmDispatch;
@@ -52,7 +53,8 @@ private:
     void pingSideBySide(int count, int limit);
     void pingAddress(int index);
     Tally tallyOutcomes(int index, const std::vector<ParallelProbe::Outcome>& outcomes, qint64 storedRtt);
-    Tally sendEchoRequests(int index, int count, qint64 storedRtt);
+    // Nullopt when the end of the program cut the requests short.
+    std::optional<Tally> sendEchoRequests(int index, int count, qint64 storedRtt);
     void giveVerdict(int index, int count, const Tally& tally, int storedQuality);
 
     PingCycleHost& m_host;

@@ -37,6 +37,10 @@ public:
     // Lets the window handle its pending messages (timer ticks, Cancel, edits, received alarms).
     virtual void processEvents() = 0;
 
+    // The program is ending: the cycle sends no further echo request, and an address whose requests
+    // the end cut short gets no verdict (an abandoned request says nothing about the line).
+    virtual bool isEnding() const { return false; }
+
     // bbPing's enabled state; enabling it during a cycle is the cycle's stop signal.
     virtual bool isPingEnabled() const = 0;
     virtual void setPingEnabled(bool enabled) = 0;

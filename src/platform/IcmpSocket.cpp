@@ -100,18 +100,20 @@ std::size_t IcmpSocket::sendTo(const quint8* data, std::size_t size, quint32 add
     return std::size_t(sent);
 }
 
-bool IcmpSocket::waitReadable(int timeoutMs)
+IcmpSocket::Wait IcmpSocket::waitReadable(int timeoutMs, int stopHandle)
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(qMax(timeoutMs, 0));
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd pfd{m_handle, POLLIN, 0};
-        const int ready = ::poll(&pfd, 1, int(qMax<qint64>(left, 0)));
+        pollfd pfd[2] = {{m_handle, POLLIN, 0}, {stopHandle, POLLIN, 0}};
+        const int ready = ::poll(pfd, stopHandle >= 0 ? 2 : 1, int(qMax<qint64>(left, 0)));
+        if (ready > 0 && pfd[1].revents != 0)
+            return Wait::Stopped;
         if (ready > 0)
-            return true;
+            return Wait::Readable;
         if (ready == 0)
-            return false;
+            return Wait::TimedOut;
         if (errno != EINTR)
             throw SocketError::fromSystem(errno);
     }

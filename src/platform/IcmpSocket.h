@@ -52,9 +52,11 @@ public:
     // Throws SocketError; its code is messageTooLongCode() when the message is too long to send.
     std::size_t sendTo(const quint8* data, std::size_t size, quint32 address);
 
-    // True when something can be received within the time; false when the time ran out.
-    // Throws SocketError.
-    bool waitReadable(int timeoutMs);
+    enum class Wait { Readable, TimedOut, Stopped };
+
+    // Waits until something can be received, the time runs out, or `stopHandle` (-1: none) becomes
+    // readable, whichever comes first. Throws SocketError.
+    Wait waitReadable(int timeoutMs, int stopHandle = -1);
 
     // Receives one datagram (datagram kind: an error report first, if one is waiting). Nullopt when
     // the socket was readable but held nothing for the caller (an error without an ICMP origin, or

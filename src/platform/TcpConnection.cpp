@@ -1,9 +1,11 @@
 #include "platform/TcpConnection.h"
 
 #include "platform/AppError.h"
+#include "platform/TerminationFlag.h"
 
 #ifndef _WIN32
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
@@ -36,14 +38,33 @@ int millisecondsUntil(Clock::time_point deadline)
     return left > 1000000 ? 1000000 : int(left);
 }
 
-// Waits for the socket to become readable or writable; false when the deadline passed first.
-bool waitFor(int socket, short events, Clock::time_point deadline)
+using Limits = TcpConnection::Limits;
+
+// Raises the failure of the overall limit or of the stop handle, when one of them has come.
+void checkLimits(const Limits& limits)
 {
+    if (TerminationFlag::isRaised(limits.stopHandle))
+        throw AppError(limits.stopText);
+    if (Clock::now() >= limits.overall)
+        throw AppError(limits.overallText);
+}
+
+// Waits for the socket to become readable or writable; false when the deadline passed first.
+// Raises AppError when the overall limit passes or the stop handle becomes readable first.
+bool waitFor(int socket, short events, Clock::time_point deadline, const Limits& limits)
+{
+    const bool overallFirst = limits.overall < deadline;
     for (;;) {
-        pollfd entry{socket, events, 0};
-        const int ready = ::poll(&entry, 1, millisecondsUntil(deadline));
+        checkLimits(limits);
+        pollfd entries[2] = {{socket, events, 0}, {limits.stopHandle, POLLIN, 0}};
+        const int ready = ::poll(entries, limits.stopHandle >= 0 ? 2 : 1,
+                                 millisecondsUntil(overallFirst ? limits.overall : deadline));
+        if (ready > 0 && entries[1].revents != 0)
+            throw AppError(limits.stopText);
         if (ready > 0)
             return true;
+        if (ready == 0 && overallFirst)
+            throw AppError(limits.overallText);
         if (ready == 0)
             return false;
         if (errno != EINTR)
@@ -61,7 +82,8 @@ struct Lookup {
     std::vector<in_addr> addresses;
 };
 
-std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, std::chrono::milliseconds limit)
+std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, std::chrono::milliseconds limit,
+                             const Limits& limits)
 {
     const QByteArray name = host.toUtf8();
     in_addr dotted{};
@@ -87,8 +109,16 @@ std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, st
         lookup->done.notify_all();
     }).detach();
 
+    // Looked at in short steps, so that the end of the program need not wait for the look-up.
+    constexpr auto kStep = std::chrono::milliseconds(50);
     std::unique_lock lock(lookup->mutex);
-    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; }))
+    while (!lookup->finished && Clock::now() < deadline) {
+        lock.unlock();
+        checkLimits(limits);
+        lock.lock();
+        lookup->done.wait_until(lock, std::min(deadline, Clock::now() + kStep), [&] { return lookup->finished; });
+    }
+    if (!lookup->finished)
         throw AppError(
             QStringLiteral("Host name %1 was not resolved within %2").arg(host, TcpConnection::secondsText(limit)));
     if (lookup->status != 0 || lookup->addresses.empty()) {
@@ -100,13 +130,15 @@ std::vector<in_addr> resolve(const QString& host, Clock::time_point deadline, st
 }
 
 // Connects a non-blocking socket to one address; returns the socket, or -1 with the errno value.
-int connectTo(in_addr address, int port, Clock::time_point deadline, int& error)
+int connectTo(in_addr address, int port, Clock::time_point deadline, const Limits& limits, int& error)
 {
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (socket < 0) {
         error = errno;
         return -1;
     }
+    // Closed on every way out but success, a raised limit included.
+    std::unique_ptr<const int, void (*)(const int*)> guard(&socket, [](const int* s) { ::close(*s); });
     sockaddr_in target{};
     target.sin_family = AF_INET;
     target.sin_port = htons(quint16(port));
@@ -115,7 +147,7 @@ int connectTo(in_addr address, int port, Clock::time_point deadline, int& error)
     if (::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
         if (errno != EINPROGRESS) {
             error = errno;
-        } else if (!waitFor(socket, POLLOUT, deadline)) {
+        } else if (!waitFor(socket, POLLOUT, deadline, limits)) {
             error = ETIMEDOUT;
         } else {
             socklen_t length = sizeof error;
@@ -123,10 +155,9 @@ int connectTo(in_addr address, int port, Clock::time_point deadline, int& error)
                 error = errno;
         }
     }
-    if (error != 0) {
-        ::close(socket);
+    if (error != 0)
         return -1;
-    }
+    guard.release();
     return socket;
 }
 
@@ -150,10 +181,10 @@ void TcpConnection::open(const QString& host, int port, Clock::time_point deadli
         throw AppError(QStringLiteral("No host name given"));
     if (port < 1 || port > 65535)
         throw AppError(QStringLiteral("Invalid port number %1").arg(port));
-    const std::vector<in_addr> addresses = resolve(host.trimmed(), deadline, limit);
+    const std::vector<in_addr> addresses = resolve(host.trimmed(), deadline, limit, m_limits);
     int error = 0;
     for (const in_addr& address : addresses) {
-        m_socket = connectTo(address, port, deadline, error);
+        m_socket = connectTo(address, port, deadline, m_limits, error);
         if (m_socket >= 0)
             return;
         if (error == ETIMEDOUT)
@@ -163,6 +194,18 @@ void TcpConnection::open(const QString& host, int port, Clock::time_point deadli
     if (error == ETIMEDOUT)
         throw AppError(QStringLiteral("No connection to %1 within %2").arg(where, secondsText(limit)));
     throw AppError(QStringLiteral("Cannot connect to %1: %2").arg(where, systemReason(error)));
+}
+
+void TcpConnection::setOverallLimit(Clock::time_point deadline, const QString& text)
+{
+    m_limits.overall = deadline;
+    m_limits.overallText = text;
+}
+
+void TcpConnection::setStopHandle(int handle, const QString& text)
+{
+    m_limits.stopHandle = handle;
+    m_limits.stopText = text;
 }
 
 void TcpConnection::writeAll(QByteArrayView data, std::chrono::milliseconds stallLimit)
@@ -181,7 +224,7 @@ void TcpConnection::writeAll(QByteArrayView data, std::chrono::milliseconds stal
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             throw AppError(QStringLiteral("Cannot send: %1").arg(systemReason(errno)));
-        if (!waitFor(m_socket, POLLOUT, Clock::now() + stallLimit))
+        if (!waitFor(m_socket, POLLOUT, Clock::now() + stallLimit, m_limits))
             throw AppError(QStringLiteral("The server took no data within %1").arg(secondsText(stallLimit)));
     }
 }
@@ -196,6 +239,7 @@ TcpConnection::ReadStatus TcpConnection::readSome(QByteArray& buffer, Clock::tim
 {
     if (m_socket < 0)
         return ReadStatus::Closed;
+    checkLimits(m_limits); // a server that never stops sending must not outlast them either
     char chunk[16384];
     for (;;) {
         const ssize_t n = ::recv(m_socket, chunk, sizeof chunk, 0);
@@ -211,7 +255,7 @@ TcpConnection::ReadStatus TcpConnection::readSome(QByteArray& buffer, Clock::tim
             return ReadStatus::Closed;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             throw AppError(QStringLiteral("Cannot receive: %1").arg(systemReason(errno)));
-        if (!waitFor(m_socket, POLLIN, deadline))
+        if (!waitFor(m_socket, POLLIN, deadline, m_limits))
             return ReadStatus::TimedOut;
     }
 }

@@ -27,6 +27,12 @@ public:
 
     bool isOpen() const { return m_socket >= 0; }
 
+    // Limits on every later wait, on top of the deadline or stall limit of the call: at `deadline`
+    // a wait raises AppError(text) (a limit on the whole exchange), and so does a wait during which
+    // `handle` becomes readable (the end of the program, see TerminationFlag; -1: none).
+    void setOverallLimit(Clock::time_point deadline, const QString& text);
+    void setStopHandle(int handle, const QString& text);
+
     // Writes every byte. Raises AppError when the connection fails or when the peer takes no byte
     // for the whole of stallLimit (a peer that stops reading must not hold the monitor forever).
     void writeAll(QByteArrayView data, std::chrono::milliseconds stallLimit);
@@ -43,6 +49,15 @@ public:
     // "60 s", "0.25 s": how the limits appear in failure texts.
     static QString secondsText(std::chrono::milliseconds limit);
 
+    // What bounds a wait besides its own deadline.
+    struct Limits {
+        Clock::time_point overall = Clock::time_point::max();
+        QString overallText;
+        int stopHandle = -1;
+        QString stopText;
+    };
+
 private:
     int m_socket = -1;
+    Limits m_limits;
 };

@@ -1,55 +1,85 @@
 #include "platform/TerminationSignals.h"
 
+#include "platform/TerminationFlag.h"
+
 #include <QSocketNotifier>
 
 #ifndef Q_OS_WIN
 #include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <pthread.h>
 
 namespace {
-int g_pipe[2] = {-1, -1};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+TerminationFlag* g_flag = nullptr;
 
-extern "C" void onTerminationSignal(int signal)
+extern "C" void onTerminationSignal(int)
 {
-    const char byte = static_cast<char>(signal);
-    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
+    if (g_flag)
+        g_flag->raise();
+}
+
+sigset_t terminationSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kSignals)
+        sigaddset(&set, sig);
+    return set;
 }
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent)
+void TerminationSignals::blockUntilInstalled()
+{
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void TerminationSignals::restoreDefault()
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    for (int sig : kSignals)
+        ::sigaction(sig, &action, nullptr);
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+TerminationSignals::TerminationSignals(TerminationFlag& flag, QObject* parent)
     : QObject(parent)
 {
-    if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)
-        return;
-    ::fcntl(g_pipe[1], F_SETFL, O_NONBLOCK);
-    m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
-        char byte = 0;
-        if (::read(g_pipe[0], &byte, 1) == 1)
-            Q_EMIT terminationRequested(byte);
-    });
+    g_flag = &flag;
+    if (flag.handle() >= 0) {
+        m_notifier = new QSocketNotifier(flag.handle(), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+            // The flag stays raised; one notice is all the window needs.
+            m_notifier->setEnabled(false);
+            Q_EMIT terminationRequested();
+        });
+    }
     struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+    for (int sig : kSignals)
         ::sigaction(sig, &action, nullptr);
+    // What arrived while the signals were blocked is handled now.
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &action, nullptr);
+    restoreDefault();
+    g_flag = nullptr;
 }
 
 #else
 
 // On Windows the end of the session reaches the application through Qt's session management.
-TerminationSignals::TerminationSignals(QObject* parent)
+void TerminationSignals::blockUntilInstalled() {}
+void TerminationSignals::restoreDefault() {}
+
+TerminationSignals::TerminationSignals(TerminationFlag&, QObject* parent)
     : QObject(parent)
 {}
 

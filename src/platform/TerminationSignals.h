@@ -3,17 +3,28 @@
 #include <QObject>
 
 class QSocketNotifier;
+class TerminationFlag;
 
 // SIGTERM, SIGINT and SIGHUP end the monitor the orderly way (log file written, exit status 0): the
-// signal handler only writes a byte to a pipe, and the event loop turns it into terminationRequested.
+// signal handler only raises the termination flag, which wakes a blocking wait at once, and the
+// event loop turns the raised flag into terminationRequested.
+//
+// blockUntilInstalled() at the very start of main keeps the signals pending (instead of ending the
+// process without its log) until the constructor has installed the handler; threads started in
+// between keep them blocked, so the handler runs where the constructor ran.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    explicit TerminationSignals(QObject* parent = nullptr);
+    static void blockUntilInstalled();
+    // For a run that is not the monitor (a report, the usage text): the signals end it as usual.
+    static void restoreDefault();
+
+    explicit TerminationSignals(TerminationFlag& flag, QObject* parent = nullptr);
     ~TerminationSignals() override;
 
 Q_SIGNALS:
-    void terminationRequested(int signal);
+    // Once, when the flag is first seen raised (by a signal or by whoever else raised it).
+    void terminationRequested();
 
 private:
     QSocketNotifier* m_notifier = nullptr;

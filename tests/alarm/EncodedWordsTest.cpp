@@ -3,6 +3,7 @@
 #include "alarm/SubjectCharset.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 #include <gtest/gtest.h>
 
@@ -90,11 +91,12 @@ TEST(EncodedWords, EncodesExactlyTheWordsThatNeedIt)
 
 TEST(EncodedWords, ALongRunIsCutIntoWordsOfAtMost75Characters)
 {
-    // 120 GBK bytes: 45 bytes (60 base64 characters) fill a word of 11 + 60 + 2 = 73 characters.
+    // 120 GBK bytes: 45 bytes would fill a word of 11 + 60 + 2 = 73 characters, but the 45th is the
+    // first half of a character, so each word takes 44.
     const QByteArray encoded = encodeText(QString("报警").repeated(30), kGb2312);
-    EXPECT_EQ(encoded, QByteArray("=?GB2312?B?sai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+x?=\r\n\t"
-                                  "=?GB2312?B?qL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Go?=\r\n\t"
-                                  "=?GB2312?B?vq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6v?="));
+    EXPECT_EQ(encoded, QByteArray("=?GB2312?B?sai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq8=?=\r\n\t"
+                                  "=?GB2312?B?sai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq8=?=\r\n\t"
+                                  "=?GB2312?B?sai+r7Govq+xqL6vsai+r7Govq+xqL6vsai+r7Govq8=?="));
 
     // Q: "=?ISO-8859-1?Q?" is 15, with "?=" 17; 19 encoded bytes of 3 characters fit, a 20th would not.
     const QByteArray q = encodeText(QString(40, QChar(0xe9)), kLatin1);
@@ -103,8 +105,59 @@ TEST(EncodedWords, ALongRunIsCutIntoWordsOfAtMost75Characters)
     EXPECT_EQ(words[0], "=?ISO-8859-1?Q?" + QByteArray("=E9").repeated(19) + "?=\r");
     EXPECT_EQ(words[1], "\t=?ISO-8859-1?Q?" + QByteArray("=E9").repeated(19) + "?=\r");
     EXPECT_EQ(words[2], "\t=?ISO-8859-1?Q?=E9=E9?=");
-    for (const QByteArray& word : words)
-        EXPECT_LE(word.trimmed().size(), EncodedWords::kWordLimit);
+}
+
+TEST(EncodedWords, EveryWordOfALongRunDecodesAloneToWholeCharacters)
+{
+    // A reader decodes each encoded word on its own: every one must be valid text in its charset, and
+    // an ISO-2022-JP word must switch to JIS itself and end in ASCII.
+    const QString mixed = QStringLiteral("核心交换机A不通 质量=0%,报警x");
+    const std::pair<SubjectCharset, QString> rows[] = {
+        {kGb2312, mixed.repeated(4)},
+        {kBig5, QStringLiteral("網路報警a").repeated(12)},
+        {kKorean, QStringLiteral("네트워크경보b").repeated(10)},
+        {kJis, QStringLiteral("ネットワーク警報c").repeated(10)},
+        {kLatin1, QStringLiteral("Störung").repeated(12)},
+    };
+    const QRegularExpression word(QStringLiteral("^=\\?([^?]+)\\?([BQ])\\?([^?]*)\\?=$"));
+    for (const auto& [charset, text] : rows) {
+        const QByteArray encoded = encodeText(text, charset);
+        QString decoded;
+        int count = 0;
+        for (const QByteArray& piece : encoded.split('\n')) {
+            const QByteArray trimmed = piece.trimmed();
+            EXPECT_LE(trimmed.size(), EncodedWords::kWordLimit) << charset.charset.data();
+            const auto match = word.match(QString::fromLatin1(trimmed));
+            ASSERT_TRUE(match.hasMatch()) << trimmed.data();
+            QByteArray bytes = match.captured(3).toLatin1();
+            if (match.captured(2) == QLatin1String("B"))
+                bytes = QByteArray::fromBase64(bytes);
+            else
+                bytes = QByteArray::fromPercentEncoding(bytes.replace('_', ' '), '=');
+            if (charset == kJis) {
+                EXPECT_GE(bytes.lastIndexOf("\x1b(B"), bytes.lastIndexOf("\x1b$")) << trimmed.data();
+            }
+            QStringDecoder decoder(charset.codec.constData());
+            decoded += decoder.decode(bytes);
+            EXPECT_FALSE(decoder.hasError()) << charset.charset.data() << " word " << count;
+            ++count;
+        }
+        EXPECT_GT(count, 1) << charset.charset.data();
+        EXPECT_EQ(decoded, text) << charset.charset.data();
+    }
+}
+
+TEST(EncodedWords, ADisplayNameIsOnePhraseWithItsSpecialsEncoded)
+{
+    const std::pair<QString, QByteArray> cases[] = {
+        {"Li, 值班", "=?GB2312?B?TGksINa1sOA=?="},
+        {"值班 \"A\" <x>", "=?GB2312?B?1rWw4CAiQSIgPHg+?="},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(EncodedWords::encodePhrase(SubjectCharsets::bytesOf(kGb2312, name), kGb2312), expected);
+    EXPECT_EQ(
+        EncodedWords::encodePhrase(SubjectCharsets::bytesOf(kLatin1, QStringLiteral("Müller, A_b (x)!*+-/")), kLatin1),
+        QByteArray("=?ISO-8859-1?Q?M=FCller=2C_A=5Fb_=28x=29!*+-/?="));
 }
 
 TEST(EncodedWords, QDataEscapesControlHighAndSpecialBytes)

@@ -135,8 +135,9 @@ TEST(MailAlarm, TheMessageCarriesThePaneAndTheClosingLine)
 
 TEST(MailAlarm, SendsThePaneWithLoginAndReportsSuccess)
 {
-    ScriptedSmtpServer server({kGreeting, "250-mail.example.com\r\n250 AUTH=LOGIN\r\n", kOk, "334 VXNlcm5hbWU6\r\n",
-                               "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n", kOk, kOk, kOk, "354 go\r\n", kOk});
+    ScriptedSmtpServer server({kGreeting, "250-mail.example.com\r\n250-AUTH=LOGIN\r\n250 8BITMIME\r\n", kOk,
+                               "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n", kOk, kOk, kOk,
+                               "354 go\r\n", kOk});
     FakeWindow window;
     window.settings = settingsFor(server.port());
     window.pane = {QStringLiteral("2025-01-05 09:00:00 -> 10.0.0.1:核心交换机 质量=0%,不通！"),
@@ -145,7 +146,8 @@ TEST(MailAlarm, SendsThePaneWithLoginAndReportsSuccess)
     EXPECT_TRUE(window.cursorWasOnWhileReading);
     EXPECT_EQ(server.transcript(),
               QByteArray("EHLO tester\r\nRSET\r\nAUTH LOGIN\r\nYWxhcm1AZXhhbXBsZS5jb20=\r\nczNjcmV0\r\n"
-                         "MAIL FROM:<Alarm@Example.COM>\r\nRCPT TO:<ops@example.com>\r\nRCPT TO:<n@example.com>\r\n"
+                         "MAIL FROM:<Alarm@Example.COM> BODY=8BITMIME\r\nRCPT TO:<ops@example.com>\r\n"
+                         "RCPT TO:<n@example.com>\r\n"
                          "DATA\r\n"
                          "From: Alarm@Example.COM\r\n"
                          "Subject: =?GB2312?B?vdPK3Lzgv9i1xM34wuexqL6v0MXPog==?=\r\n"
@@ -154,6 +156,9 @@ TEST(MailAlarm, SendsThePaneWithLoginAndReportsSuccess)
                          "Date: Sun, 5 Jan 2025 09:03:07 +0800\r\n"
                          "X-Priority: 3\r\n"
                          "X-Library: Tarnwicker Mailer 2.0\r\n"
+                         "MIME-Version: 1.0\r\n"
+                         "Content-Type: text/plain; charset=GBK\r\n"
+                         "Content-Transfer-Encoding: 8bit\r\n"
                          "\r\n"
                          "2025-01-05 09:00:00 -> 10.0.0.1:\xba\xcb\xd0\xc4\xbd\xbb\xbb\xbb\xbb\xfa \xd6\xca\xc1\xbf=0%,"
                          "\xb2\xbb\xcd\xa8\xa3\xa1\r\n"

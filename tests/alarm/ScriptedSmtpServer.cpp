@@ -120,7 +120,11 @@ void ScriptedSmtpServer::serve()
         data = false;
         if (!listening || next >= m_replies.size())
             continue;
-        const QByteArray& reply = m_replies[next];
+        QByteArray reply = m_replies[next];
+        if (reply.startsWith(kSlow)) {
+            std::this_thread::sleep_for(kSlowDelay);
+            reply.remove(0, kSlow.size());
+        }
         if (reply.endsWith(kClose)) {
             sendAll(socket, reply.chopped(kClose.size()));
             break;

@@ -4,6 +4,7 @@
 #include <QList>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +17,9 @@ public:
     // Instead of a reply: close the connection (also at the end of a reply), or never answer again.
     static inline const QByteArray kClose = QByteArrayLiteral("<close>");
     static inline const QByteArray kStall = QByteArrayLiteral("<stall>");
+    // Before a reply: send it only after kSlowDelay, a server slow at every step but never too slow.
+    static inline const QByteArray kSlow = QByteArrayLiteral("<slow>");
+    static constexpr std::chrono::milliseconds kSlowDelay{200};
 
     explicit ScriptedSmtpServer(QList<QByteArray> replies);
     ~ScriptedSmtpServer();

@@ -2,10 +2,14 @@
 #include "MailTestPrinters.h"
 #include "ScriptedSmtpServer.h"
 #include "platform/AppError.h"
+#include "platform/TerminationFlag.h"
 
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -31,17 +35,19 @@ MailMessage simpleMessage()
     return message;
 }
 
-const QByteArray kSimpleContent = "From: Alarm@Example.com\r\n"
-                                  "Subject: Ping alarm\r\n"
-                                  "To: ops@example.com\r\n"
-                                  "Sender: Alarm@Example.com\r\n"
-                                  "Date: Sun, 5 Jan 2025 09:03:07 +0800\r\n"
-                                  "X-Priority: 3\r\n"
-                                  "X-Library: Tarnwicker Mailer 2.0\r\n"
-                                  "\r\n"
-                                  "line one\r\n"
-                                  "..dot\r\n"
-                                  ".\r\n";
+const QByteArray kSimpleHeader = "From: Alarm@Example.com\r\n"
+                                 "Subject: Ping alarm\r\n"
+                                 "To: ops@example.com\r\n"
+                                 "Sender: Alarm@Example.com\r\n"
+                                 "Date: Sun, 5 Jan 2025 09:03:07 +0800\r\n"
+                                 "X-Priority: 3\r\n"
+                                 "X-Library: Tarnwicker Mailer 2.0\r\n"
+                                 "MIME-Version: 1.0\r\n"
+                                 "Content-Type: text/plain; charset=GBK\r\n"
+                                 "Content-Transfer-Encoding: ";
+// The simple message's content, up to the lone "." that ends it: 8bit with its dot doubled, or base64.
+const QByteArray kSimple8bit = kSimpleHeader + "8bit\r\n\r\nline one\r\n..dot\r\n.\r\n";
+const QByteArray kSimpleBase64 = kSimpleHeader + "base64\r\n\r\nbGluZSBvbmUNCi5kb3QNCg==\r\n.\r\n";
 
 struct Client : SmtpClient {
     explicit Client(int port, Authentication authentication = Authentication::None)
@@ -90,10 +96,10 @@ TEST(SmtpClient, AuthenticatesWithLoginAndSendsTheWholeDialogue)
                                    "AUTH LOGIN\r\n"
                                    "YWxhcm1AZXhhbXBsZS5jb20=\r\n"
                                    "czNjcmV0\r\n"
-                                   "MAIL FROM:<Alarm@Example.com>\r\n"
+                                   "MAIL FROM:<Alarm@Example.com> BODY=8BITMIME\r\n"
                                    "RCPT TO:<ops@example.com>\r\n"
                                    "DATA\r\n" +
-                                       kSimpleContent + "QUIT\r\n");
+                                       kSimple8bit + "QUIT\r\n");
 }
 
 TEST(SmtpClient, AuthenticatesOnlyWhenLoginIsAdvertisedAndChosen)
@@ -131,7 +137,27 @@ TEST(SmtpClient, AServerThatRefusesEhloIsGreetedWithHeloAndGetsNoAuthentication)
     EXPECT_EQ(attempt(client), QString());
     EXPECT_EQ(server.transcript(), "EHLO tester\r\nHELO tester\r\nRSET\r\nMAIL FROM:<Alarm@Example.com>\r\n"
                                    "RCPT TO:<ops@example.com>\r\nDATA\r\n" +
-                                       kSimpleContent + "QUIT\r\n");
+                                       kSimpleBase64 + "QUIT\r\n");
+}
+
+TEST(SmtpClient, TheBodyGoesAs8bitOnlyToAServerThatAdvertises8BitMime)
+{
+    const std::pair<QByteArray, bool> cases[] = {
+        {"250-mail.example.com\r\n250-8bitmime\r\n250 SIZE 1000\r\n", true},
+        {"250-mail.example.com\r\n250 SIZE 1000\r\n", false},
+        {"250 8BITMIME.example.com\r\n", false}, // the server's name, no extension
+        {"250-mail.example.com\r\n250 8BITMIMEX\r\n", false},
+    };
+    for (const auto& [ehlo, eightBit] : cases) {
+        ScriptedSmtpServer server({kGreeting, ehlo, kOk, kOk, kOk, "354 go\r\n", kOk});
+        Client client(server.port());
+        EXPECT_EQ(attempt(client), QString());
+        EXPECT_EQ(server.transcript(), "EHLO tester\r\nRSET\r\nMAIL FROM:<Alarm@Example.com>" +
+                                           QByteArray(eightBit ? " BODY=8BITMIME" : "") +
+                                           "\r\nRCPT TO:<ops@example.com>\r\nDATA\r\n" +
+                                           (eightBit ? kSimple8bit : kSimpleBase64) + "QUIT\r\n")
+            << ehlo.constData();
+    }
 }
 
 TEST(SmtpClient, ConnectFailsAndSaysQuitWhenGreetingOrHeloIsRefused)
@@ -167,11 +193,11 @@ TEST(SmtpClient, EveryRecipientGetsItsRcptAndOneToLineListsThemAll)
     message.body.clear();
     EXPECT_EQ(attempt(client, message), QString());
     const QByteArray transcript = server.transcript();
-    EXPECT_TRUE(transcript.contains("MAIL FROM:<Alarm@Example.com>\r\nRCPT TO:<a@example.com>\r\n"
+    EXPECT_TRUE(transcript.contains("MAIL FROM:<Alarm@Example.com> BODY=8BITMIME\r\nRCPT TO:<a@example.com>\r\n"
                                     "RCPT TO:<b@example.com>\r\nRCPT TO:<c@example.com>\r\nDATA\r\n"));
     EXPECT_TRUE(transcript.contains("\r\nTo: a@example.com, \"B\" <b@example.com>\r\nSender: "));
     EXPECT_FALSE(transcript.contains("c@example.com>\r\nSender")); // blind copies stay out of the header
-    EXPECT_TRUE(transcript.endsWith("X-Library: Tarnwicker Mailer 2.0\r\n\r\n.\r\nQUIT\r\n"));
+    EXPECT_TRUE(transcript.endsWith("Content-Transfer-Encoding: 8bit\r\n\r\n.\r\nQUIT\r\n"));
 }
 
 TEST(SmtpClient, TheSubjectGoesOutUnderEveryCharsetRow)
@@ -203,7 +229,7 @@ TEST(SmtpClient, TheSubjectGoesOutUnderEveryCharsetRow)
 
 TEST(SmtpClient, DotsAndEmptyLinesOfTheBodyReachTheWireStuffed)
 {
-    ScriptedSmtpServer server({kGreeting, kOk, kOk, kOk, kOk, "354 go\r\n", kOk});
+    ScriptedSmtpServer server({kGreeting, ehloWith("AUTH PLAIN"), kOk, kOk, kOk, "354 go\r\n", kOk});
     Client client(server.port());
     MailMessage message = simpleMessage();
     message.body = QStringList{".", "", "..", ".\r\n.", "end"};
@@ -288,6 +314,41 @@ TEST(SmtpClient, ASilentServerFailsAtTheTimeLimit)
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(attempt(client), QStringLiteral("No reply from the SMTP server within 0.25 s"));
         EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    }
+}
+
+TEST(SmtpClient, OneMailEndsAtItsOverallLimitOrAtTheEndOfTheProgram)
+{
+    const QByteArray slow = ScriptedSmtpServer::kSlow;
+    struct Row {
+        QList<QByteArray> replies;
+        std::optional<std::chrono::milliseconds> raiseAfter; // the end of the program, that long after connect
+        QString failure;
+    };
+    const Row rows[] = {
+        // Each reply just inside the step limit: only the limit on the whole mail ends it.
+        {{slow + kGreeting, slow + ehloWith("AUTH LOGIN"), slow + kOk, slow + kOk, slow + kOk},
+         {},
+         QStringLiteral("The mail was not sent within 0.5 s")},
+        {{kGreeting, ehloWith("AUTH LOGIN"), ScriptedSmtpServer::kStall}, 100ms, SmtpClient::kAbandonedText},
+        {{ScriptedSmtpServer::kStall}, 0ms, SmtpClient::kAbandonedText},
+    };
+    for (const Row& row : rows) {
+        ScriptedSmtpServer server(row.replies);
+        Client client(server.port());
+        client.setTimeLimit(5s);
+        client.setMailLimit(500ms);
+        TerminationFlag termination;
+        client.setStopHandle(termination.handle());
+        std::thread ending;
+        if (row.raiseAfter)
+            ending = std::thread([&] {
+                std::this_thread::sleep_for(*row.raiseAfter);
+                termination.raise();
+            });
+        EXPECT_EQ(attempt(client), row.failure);
+        if (ending.joinable())
+            ending.join();
     }
 }
 

@@ -109,16 +109,51 @@ TEST_F(MonitorWindowTest, TheTrayIconBlinksWhileAnAlarmIsCurrent)
     EXPECT_TRUE(w.tray().showsNormalIcon());
 }
 
-TEST_F(MonitorWindowTest, TheExitCommandEndsTheMonitorInOrder)
+// The exit command ends the event loop however the window stands, also when chosen while an echo
+// request waits; the cycle then sends nothing more.
+TEST_F(MonitorWindowTest, TheExitCommandEndsTheEventLoopInOrder)
 {
-    TfrmTarnwick& w = start();
-    ASSERT_NE(w.tray().menu(), nullptr);
-    QAction* exit = w.tray().menu()->findChild<QAction*>(QStringLiteral("N1"));
-    ASSERT_NE(exit, nullptr);
-    exit->trigger();
-    EXPECT_TRUE(w.terminationRequested());
-    w.FormDestroy();
-    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("log*.txt")}).size(), 1);
+    enum class Stand { Shown, Minimised, Hidden };
+    struct Row {
+        Stand stand;
+        bool duringRequest;
+    };
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("a:1\r\nb:2\r\n"));
+    const auto logs = [&] { return QDir(dir.path()).entryList({QStringLiteral("log*.txt")}); };
+    for (const Row row :
+         {Row{Stand::Shown, false}, Row{Stand::Minimised, false}, Row{Stand::Hidden, false}, Row{Stand::Shown, true}}) {
+        for (const QString& log : logs())
+            QFile::remove(path(log));
+        TfrmTarnwick& w = start();
+        if (row.stand == Stand::Minimised)
+            w.showMinimized();
+        else if (row.stand == Stand::Hidden)
+            w.hide();
+        QAction* exit = w.tray().menu()->findChild<QAction*>(QStringLiteral("N1"));
+        ASSERT_NE(exit, nullptr);
+        probe.hosts.clear();
+        if (row.duringRequest) {
+            probe.duringPing = [&] {
+                probe.duringPing = nullptr;
+                exit->trigger();
+            };
+            QTimer::singleShot(0, &w, &TfrmTarnwick::bbPingClick);
+        } else {
+            QTimer::singleShot(0, exit, &QAction::trigger);
+        }
+        bool stuck = false;
+        QTimer::singleShot(3000, &w, [&] {
+            stuck = true;
+            QCoreApplication::exit(1);
+        });
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_FALSE(stuck) << "the event loop ran on after the exit command";
+        EXPECT_TRUE(w.terminationRequested());
+        EXPECT_EQ(probe.hosts, row.duringRequest ? QStringList{QStringLiteral("a")} : QStringList());
+        w.FormDestroy();
+        EXPECT_EQ(logs().size(), 1);
+        window.reset();
+    }
 }
 
 TEST_F(MonitorWindowTest, ACycleLimitEndsTheMonitorAfterThatManyCycles)

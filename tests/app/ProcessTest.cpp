@@ -1,13 +1,26 @@
+#include "NetLab.h"
 #include "platform/CodePage.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <functional>
+#include <memory>
+#include <netinet/in.h>
+#include <optional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -98,6 +111,44 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
+TEST(MonitorProcess, PrintsItsUsageOrVersionAndEnds)
+{
+    struct Row {
+        const char* option;
+        const char* printed;
+    };
+    for (const Row& row : {Row{"--help", "default: the executable's folder"}, Row{"-h", "usage: tarnwicker"},
+                           Row{"--version", "tarnwicker 2.0\n"}}) {
+        const MonitorRun run = runMonitor({QString::fromLatin1(row.option)});
+        EXPECT_EQ(run.exitCode, 0) << row.option;
+        EXPECT_TRUE(run.out.contains(QString::fromLatin1(row.printed))) << row.option << ": " << run.out.toStdString();
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    }
+}
+
+TEST(MonitorProcess, ADisplayWithoutAServerMeansHeadlessWithOneLineSayingSo)
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath(QStringLiteral("Ip.txt")), CodePage::toGbk(QStringLiteral("127.0.0.1:本地地址\r\n")));
+    int free = 900 + int(QCoreApplication::applicationPid() % 90);
+    while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(free)))
+        ++free;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(free));
+    process.setProcessEnvironment(env);
+    process.start(monitorProgram(),
+                  {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--cycles"), QStringLiteral("1")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(err, QStringLiteral("tarnwicker: no X server answers on DISPLAY=:%1; running headless\n").arg(free));
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardOutput()).contains(QStringLiteral("Ping结束。")));
+}
+
 TEST(MonitorProcess, EndsByItselfAfterTheGivenNumberOfCycles)
 {
     QTemporaryDir dir;
@@ -174,3 +225,242 @@ TEST(MonitorProcess, SendsTheTestMailThroughARealServerAndEnds)
     EXPECT_TRUE(mail.contains("Subject: =?GB2312?B?"));
     EXPECT_TRUE(mail.contains("To: duty@example.org"));
 }
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition() && timer.elapsed() < ms)
+        QThread::msleep(20);
+    return condition();
+}
+
+// A program the test started and ends by its own handle.
+struct Child {
+    QProcess process;
+    ~Child()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(3000);
+        }
+    }
+};
+
+// An X display of the test's own (Xvfb) with a notification area (trayer), for the whole suite.
+class XvfbDisplay {
+public:
+    static std::string unavailableReason()
+    {
+        for (const char* tool : {"Xvfb", "trayer", "xwininfo"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                return std::string(tool) + " is not installed (Debian packages xvfb, trayer, x11-utils)";
+        }
+        return {};
+    }
+
+    XvfbDisplay()
+    {
+        for (int n = 300 + QCoreApplication::applicationPid() % 200; n < 700 && m_name.isEmpty(); ++n) {
+            if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
+                !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+                m_name = QStringLiteral(":%1").arg(n);
+        }
+        m_server.process.start(QStringLiteral("Xvfb"),
+                               {m_name, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + m_name.mid(1);
+        m_up = m_server.process.waitForStarted(5000) && waitUntil([&] { return QFile::exists(socket); }, 10000);
+        m_panel.process.setProcessEnvironment(environment());
+        m_panel.process.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top")});
+        m_up = m_up && m_panel.process.waitForStarted(5000);
+    }
+
+    bool isUp() const { return m_up; }
+    const QString& name() const { return m_name; }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_name);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        return env;
+    }
+
+    // True once the monitor's main window (its caption, its size) is mapped and viewable.
+    bool showsMainWindow() const
+    {
+        QProcess tree;
+        tree.setProcessEnvironment(environment());
+        tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+        tree.waitForFinished(5000);
+        for (const QByteArray& line : tree.readAllStandardOutput().split('\n')) {
+            if (!line.contains("Tarnwicker") || !line.contains("807x591"))
+                continue;
+            QProcess info;
+            info.setProcessEnvironment(environment());
+            info.start(QStringLiteral("xwininfo"),
+                       {QStringLiteral("-id"), QString::fromLatin1(line.trimmed().split(' ').value(0))});
+            info.waitForFinished(5000);
+            if (info.readAllStandardOutput().contains("IsViewable"))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    QString m_name;
+    Child m_server;
+    Child m_panel;
+    bool m_up = false;
+};
+
+// True while the process (alone in its network namespace) has an ICMP socket open: an echo
+// request is out and its answer awaited.
+bool echoRequestWaiting(qint64 pid)
+{
+    for (const char* table : {"raw", "icmp"}) {
+        QFile file(QStringLiteral("/proc/%1/net/%2").arg(pid).arg(QString::fromLatin1(table)));
+        if (file.open(QIODevice::ReadOnly) && file.readAll().count('\n') > 1)
+            return true;
+    }
+    return false;
+}
+
+enum class Way { Signal, Cycles };
+
+struct Ending {
+    const char* name;
+    Way way;
+    int signal;
+    bool silentHost; // the end comes while an echo request to a host that never answers waits
+    enum When { Shown, FirstCycle, Mail } when = Shown; // Mail: the test mail to a server that never greets
+};
+
+void PrintTo(const Ending& ending, std::ostream* os)
+{
+    *os << ending.name;
+}
+
+class MonitorEnding : public ::testing::TestWithParam<Ending> {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (XvfbDisplay::unavailableReason().empty())
+            s_display = std::make_unique<XvfbDisplay>();
+    }
+    static void TearDownTestSuite() { s_display.reset(); }
+
+    static inline std::unique_ptr<XvfbDisplay> s_display;
+};
+
+} // namespace
+
+// The real window, shown on an X display with a notification area: each orderly end finishes with
+// the log written and status 0, promptly, also while the window waits for a silent host.
+TEST_P(MonitorEnding, EndsInOrderOnTheRealWindow)
+{
+    const Ending ending = GetParam();
+    if (const std::string why = XvfbDisplay::unavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    std::optional<NetLab> lab;
+    if (ending.silentHost) {
+        if (const std::string why = NetLab::unavailableReason(); !why.empty())
+            GTEST_SKIP() << why;
+        lab.emplace();
+    }
+    ASSERT_TRUE(s_display && s_display->isUp()) << "Xvfb or trayer did not come up";
+
+    QTemporaryDir dir;
+    const QString host = ending.silentHost ? QString::fromLatin1(NetLab::kSilent) : QStringLiteral("127.0.0.1");
+    writeFile(dir.filePath(QStringLiteral("Ip.txt")), CodePage::toGbk(host + QStringLiteral(":受测地址\r\n")));
+    // One request per cycle and no pause between cycles: with the silent host every cycle waits 5 s.
+    QByteArray settings = "[PingPara]\r\nPingCount=1\r\nPingInterval=0\r\n";
+    QStringList arguments{QStringLiteral("--data-dir"), dir.path()};
+    if (ending.way == Way::Cycles)
+        arguments << QStringLiteral("--cycles") << QStringLiteral("2");
+    // A mail server that takes the connection and never says a word.
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (ending.when == Ending::Mail) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), length), 0);
+        ASSERT_EQ(::listen(server, 1), 0);
+        ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+        settings += "[EmailPara]\r\nRecMailBox=duty@example.org\r\nSender=ops@example.org\r\nSendSrv=127.0.0.1\r\n"
+                    "SendPort=" +
+                    QByteArray::number(ntohs(address.sin_port)) + "\r\n";
+        arguments << QStringLiteral("--test-mail");
+    }
+    writeFile(dir.filePath(QStringLiteral("Para.ini")), settings);
+
+    Child monitor;
+    monitor.process.setProcessEnvironment(s_display->environment());
+    if (lab) {
+        arguments.prepend(monitorProgram());
+        arguments = QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
+                                QString::fromStdString(lab->name(NetLab::Ns::Probe))} +
+                    arguments;
+        monitor.process.start(QStringLiteral("ip"), arguments);
+    } else {
+        monitor.process.start(monitorProgram(), arguments);
+    }
+    ASSERT_TRUE(monitor.process.waitForStarted(10000));
+    const qint64 pid = monitor.process.processId();
+
+    if (ending.way == Way::Signal) {
+        // The first cycle runs before the window shows; the end comes once it is on screen.
+        if (ending.when == Ending::Shown) {
+            ASSERT_TRUE(waitUntil([&] { return s_display->showsMainWindow(); }, 30000)) << "the window never showed";
+        }
+        if (ending.silentHost) {
+            ASSERT_TRUE(waitUntil([&] { return echoRequestWaiting(pid); }, 10000)) << "no echo request went out";
+        }
+        if (ending.when == Ending::Mail) {
+            pollfd pending{server, POLLIN, 0};
+            ASSERT_TRUE(waitUntil([&] { return ::poll(&pending, 1, 0) > 0; }, 10000)) << "no mail connection";
+        }
+        ::kill(pid_t(pid), ending.signal);
+    }
+    const int limitMs = ending.way == Way::Signal ? 2000 : 15000; // --cycles: two cycles and the end
+    ASSERT_TRUE(monitor.process.waitForFinished(limitMs))
+        << "still running " << limitMs << " ms later: " << monitor.process.readAllStandardError().constData();
+    EXPECT_EQ(monitor.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(monitor.process.exitCode(), 0) << monitor.process.readAllStandardError().constData();
+
+    const QStringList logs = QDir(dir.path()).entryList({QStringLiteral("log*.txt")});
+    ASSERT_EQ(logs.size(), 1);
+    QFile log(dir.filePath(logs[0]));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = CodePage::fromGbk(log.readAll());
+    // Every cycle that started ended in order.
+    const qsizetype cycles = text.count(QStringLiteral("Ping开始..."));
+    EXPECT_EQ(text.count(QStringLiteral("Ping结束。")), cycles) << text.toStdString();
+    if (ending.way == Way::Cycles) {
+        EXPECT_EQ(cycles, 2);
+    }
+    // The first cycle's timeout is the only verdict: the abandoned request raises no false alarm.
+    EXPECT_EQ(text.count(QStringLiteral("网络不通")), ending.silentHost && ending.when == Ending::Shown ? 1 : 0)
+        << text.toStdString();
+    if (ending.when == Ending::Mail) {
+        EXPECT_TRUE(text.contains(QStringLiteral("发送失败，请检查是否已上网或密码、邮件地址等参数是否正确！Mail "
+                                                 "abandoned: the monitor is ending")))
+            << text.toStdString();
+    }
+    ::close(server);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, MonitorEnding,
+    ::testing::Values(Ending{"Sigterm", Way::Signal, SIGTERM, false}, Ending{"Sigint", Way::Signal, SIGINT, false},
+                      Ending{"Sighup", Way::Signal, SIGHUP, false}, Ending{"Cycles", Way::Cycles, 0, false},
+                      Ending{"SigtermWhileWaiting", Way::Signal, SIGTERM, true},
+                      Ending{"SigintWhileWaiting", Way::Signal, SIGINT, true},
+                      Ending{"SighupWhileWaiting", Way::Signal, SIGHUP, true},
+                      Ending{"SigtermDuringTheFirstCycle", Way::Signal, SIGTERM, true, Ending::FirstCycle},
+                      Ending{"SigtermDuringAMail", Way::Signal, SIGTERM, false, Ending::Mail}),
+    [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });

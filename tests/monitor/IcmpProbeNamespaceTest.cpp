@@ -7,6 +7,7 @@
 #include "monitor/IcmpProbe.h"
 #include "platform/AppError.h"
 #include "platform/SocketError.h"
+#include "platform/TerminationFlag.h"
 #include "platform/TickClock.h"
 
 #include <gtest/gtest.h>
@@ -154,6 +155,31 @@ TEST_P(IcmpProbeInNamespaces, HostThatNeverAnswersTimesOut)
     EXPECT_EQ(r.sequenceNumber, IcmpProbe::kFirstSequenceNumber);
     EXPECT_GE(r.msRoundTripTime, 400u - kTickSlack);
     EXPECT_LT(r.msRoundTripTime, 2000u);
+}
+
+TEST_P(IcmpProbeInNamespaces, TheEndOfTheProgramAbandonsTheWaitForASilentHost)
+{
+    TerminationFlag termination;
+    std::thread ending([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        termination.raise();
+    });
+    QString failure;
+    m_lab->runIn(NetLab::Ns::Probe, [&] {
+        IcmpProbe probe(TickClock::system(), GetParam());
+        probe.setHost(QString::fromLatin1(NetLab::kSilent));
+        probe.setStopHandle(termination.handle());
+        try {
+            probe.ping(); // would wait the whole 5000 ms
+        } catch (const AppError& e) {
+            failure = e.text();
+        }
+        // Once the end is raised, no further request goes out.
+        EXPECT_THROW(probe.ping(), AppError);
+        EXPECT_EQ(probe.sequenceNumber(), IcmpProbe::kFirstSequenceNumber + 1);
+    });
+    ending.join();
+    EXPECT_EQ(failure, IcmpProbe::kAbandonedText);
 }
 
 TEST_P(IcmpProbeInNamespaces, RouterAnswersDestinationUnreachable)

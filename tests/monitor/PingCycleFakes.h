@@ -26,6 +26,7 @@ public:
     PingSettings settings;
     QStringList info;
     bool pingEnabled = true;
+    bool ending = false;
     bool countdownOn = false;
     int reportPaneHidden = 0;
     int soundStopped = 0;
@@ -53,6 +54,7 @@ public:
         if (onProcessEvents)
             onProcessEvents();
     }
+    bool isEnding() const override { return ending; }
     bool isPingEnabled() const override { return pingEnabled; }
     void setPingEnabled(bool enabled) override { pingEnabled = enabled; }
     void switchCountdownOn() override { countdownOn = true; }

@@ -327,6 +327,24 @@ TEST_F(PingCycleTest, CancelDuringACycleStopsItAfterTheCurrentAddress)
     EXPECT_EQ(host.windowClosed, 0);
 }
 
+TEST_F(PingCycleTest, TheEndOfTheProgramAbandonsTheAddressWithoutAVerdict)
+{
+    host.lines = {QStringLiteral("a:1=100%,0"), QStringLiteral("b:2=100%,0")};
+    host.settings.pingCount = 4;
+    script({raised()}); // the probe gave up its wait when the end came
+    int calls = 0;
+    host.onProcessEvents = [&] {
+        if (++calls == 2) // right after the first request
+            host.ending = true;
+    };
+    cycle.bbPingClick();
+    EXPECT_EQ(probe.pings, 1);
+    EXPECT_EQ(verdicts(), QStringList()); // no false "unreachable" for an abandoned request
+    EXPECT_EQ(alarms, QStringList());
+    EXPECT_EQ(host.lines[0], QStringLiteral("a:1=100%,0"));
+    EXPECT_EQ(host.info.last(), kEnd);
+}
+
 TEST_F(PingCycleTest, CancelAfterAnAlarmClearsItAndASecondCancelStops)
 {
     host.lines = {QStringLiteral("a:1=100%,0"), QStringLiteral("b:2=100%,0"), QStringLiteral("c:3=100%,0")};

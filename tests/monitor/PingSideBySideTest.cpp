@@ -298,25 +298,29 @@ TEST_P(SideBySide, AnswersOfOtherProgramsAreLeftToThem)
     });
 }
 
-TEST_P(SideBySide, CancelFinishesTheAddressesInFlightAndStartsNoMore)
+TEST_P(SideBySide, CancelFinishesTheAddressesInFlightAndTheEndAbandonsThem)
 {
     QStringList list;
     for (int i = 1; i <= 40; ++i)
         list << QStringLiteral("203.0.113.%1:静%1").arg(i);
-    const auto start = Clock::now();
-    bool cancelled = false;
-    const Run run = cycle(list, 8, [&](FakeHost& host) {
-        if (!cancelled && Clock::now() - start > std::chrono::milliseconds(kTimeout)) {
-            cancelled = true;
-            host.pingEnabled = true; // Cancel during the cycle
-        }
-    });
-    ASSERT_EQ(run.info.size(), 10) << run.info.join('\n').toStdString();
-    for (int i = 1; i <= 8; ++i)
-        EXPECT_TRUE(run.info[i].startsWith(QStringLiteral("T> 203.0.113.%1:静%1网络不通！！！没有响应。").arg(i)));
-    EXPECT_EQ(run.info.last(), QStringLiteral("T> Ping结束。"));
-    EXPECT_EQ(run.lines[8], list[8]);
-    EXPECT_LT(run.seconds, 2 * 4 * kTimeout / 1000.0);
+    for (const bool ending : {false, true}) {
+        const auto start = Clock::now();
+        bool stopped = false;
+        const Run run = cycle(list, 8, [&](FakeHost& host) {
+            if (!stopped && Clock::now() - start > std::chrono::milliseconds(kTimeout)) {
+                stopped = true;
+                (ending ? host.ending : host.pingEnabled) = true;
+            }
+        });
+        // Cancel: the eight in flight get their verdicts, no later address is started.
+        const int verdicts = ending ? 0 : 8;
+        ASSERT_EQ(run.info.size(), verdicts + 2) << run.info.join('\n').toStdString();
+        for (int i = 1; i <= verdicts; ++i)
+            EXPECT_TRUE(run.info[i].startsWith(QStringLiteral("T> 203.0.113.%1:静%1网络不通！！！没有响应。").arg(i)));
+        EXPECT_EQ(run.info.last(), QStringLiteral("T> Ping结束。"));
+        EXPECT_EQ(run.lines[verdicts], list[verdicts]);
+        EXPECT_LT(run.seconds, (ending ? 2 : 8) * kTimeout / 1000.0);
+    }
 }
 
 TEST_P(SideBySide, TwoHundredSilentHostsTakeFourRoundsOfTimeouts)

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Where the X server of a display name (the DISPLAY variable) listens, and whether one answers
+// there. Qt ends the program when it cannot reach the display it was given, so the monitor asks
+// first and runs without a window instead.
+namespace XDisplay {
+
+struct Address {
+    QString host; // empty: this machine, through its local socket
+    int number = 0;
+};
+
+// ":0", ":1.0", "unix:2", "host:10.0"; nullopt for a name that is none of these.
+std::optional<Address> parse(const QString& display);
+
+// The local socket path of a display number, "/tmp/.X11-unix/X<n>".
+QString socketPath(int number);
+
+// True when a connection to the display's server can be opened within about a second.
+bool reachable(const QString& display);
+
+} // namespace XDisplay
