@@ -269,3 +269,32 @@ TEST_F(MonitorWindowTest, ALockedListKeepsNoUndoHistoryAndItsCaretMovesWithTheKe
     QTest::keyClick(w.ui().mLine, Qt::Key_Down);
     EXPECT_TRUE(w.caretLineText().startsWith(QStringLiteral("127.0.0.3:c=")));
 }
+
+TEST_F(MonitorWindowTest, AddressesProbedSideBySideAreReportedInListOrder)
+{
+    writeGbk(QStringLiteral("Para.ini"), QStringLiteral("[PingPara]\r\nParallel=1000\r\nIgNormal=0\r\n"));
+    QString list;
+    for (int i = 1; i <= 6; ++i)
+        list += QStringLiteral("127.0.0.%1:站%1\r\n").arg(i);
+    writeGbk(QStringLiteral("Ip.txt"), list);
+    realProbe = true;
+    TfrmTarnwick& w = start(); // the first cycle runs with the stored count, held to the field's range
+    QSpinBox* field = w.ui().seParallel;
+    EXPECT_EQ(field->property("hint").toString(), QStringLiteral("PingPara,Parallel"));
+    EXPECT_EQ(field->value(), 256);
+    EXPECT_EQ(field->minimum(), 1);
+
+    field->setValue(3);
+    enter(field);
+    leave();
+    EXPECT_EQ(setting(QStringLiteral("PingPara"), QStringLiteral("Parallel")), QStringLiteral("3"));
+    w.bbPingClick();
+    QStringList verdicts;
+    for (const QString& line : paneLines()) {
+        if (line.contains(QStringLiteral("网络")))
+            verdicts << line.mid(line.indexOf(QStringLiteral("-> ")) + 3).section(QStringLiteral("网络"), 0, 0);
+    }
+    ASSERT_EQ(verdicts.size(), 12) << verdicts.join('\n').toStdString(); // two cycles of six
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(verdicts[i], QStringLiteral("127.0.0.%1:站%1").arg(i % 6 + 1));
+}

@@ -43,7 +43,7 @@ protected:
         context.dataDir = dir.path();
         context.prompter = &prompter;
         context.headless = true;
-        context.probe = &probe;
+        context.probe = realProbe ? nullptr : &probe;
         context.autostartLocation = path(QStringLiteral("autostart"));
         window = std::make_unique<TfrmTarnwick>(context);
         window->FormCreate();
@@ -63,5 +63,6 @@ protected:
     QTemporaryDir dir;
     FakePrompter prompter;
     AnsweringProbe probe;
+    bool realProbe = false; // the monitor's own echo probes instead of the answering one
     std::unique_ptr<TfrmTarnwick> window;
 };

@@ -331,7 +331,14 @@ TEST_P(SideBySide, TwoHundredSilentHostsTakeFourRoundsOfTimeouts)
     QStringList list;
     for (int i = 1; i <= 200; ++i)
         list << QStringLiteral("198.51.100.%1:静%1").arg(i);
-    const Run run = cycle(list, 64);
+    auto last = Clock::now();
+    Clock::duration longestWithoutMessages{};
+    const Run run = cycle(list, 64, [&](FakeHost&) {
+        longestWithoutMessages = std::max(longestWithoutMessages, Clock::now() - last);
+        last = Clock::now();
+    });
+    // One after the other, the window would handle no message during each whole timeout.
+    EXPECT_LT(longestWithoutMessages, std::chrono::milliseconds(kTimeout));
     const double rounds = 4 * kTimeout / 1000.0 * 4; // ceil(200 / 64) rounds of four timeouts
     EXPECT_GE(run.seconds, rounds * 0.95);
     EXPECT_LT(run.seconds, rounds * 3) << "one after the other it would take " << 200 * 4 * kTimeout / 1000.0 << " s";
