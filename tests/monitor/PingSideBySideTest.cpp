@@ -19,11 +19,14 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <future>
 #include <map>
 #include <netinet/in.h>
 #include <poll.h>
 #include <random>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -349,3 +352,41 @@ TEST_P(SideBySide, TwoHundredSilentHostsTakeFourRoundsOfTimeouts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, SideBySide, ::testing::Values(Mode::RawOnly, Mode::DatagramOnly), modeName);
+
+namespace {
+
+// A cycle of 50 loopback addresses, 40 side by side, in a process that may open only ten more
+// descriptors: the requests that find none wait for a socket, and the pane says so once.
+void cycleShortOfDescriptors()
+{
+    int open = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++open;
+    }
+    const rlimit limit{rlim_t(open + 10), rlim_t(open + 10)};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        std::_Exit(2);
+    FakeHost host;
+    for (int i = 1; i <= 50; ++i)
+        host.lines << QStringLiteral("127.0.0.%1:a%1=100%,0").arg(i);
+    host.settings.parallel = 40;
+    host.settings.ignoreNormal = false;
+    AlarmDispatch dispatch{[] { return AlarmDispatch::Switches{}; }, [&](const QString& line) { host.addInfo(line); }};
+    IcmpProbe oneByOne;
+    ParallelProbe sideBySide;
+    PingCycle(host, oneByOne, dispatch, &sideBySide).bbPingClick();
+    const QStringList told = host.info.filter(QStringLiteral("同时检测地址数暂减为"));
+    const QStringList normal = host.info.filter(QStringLiteral("网络正常"));
+    std::fprintf(stderr, "%s\n", host.info.join('\n').toStdString().c_str());
+    std::_Exit(told.size() == 1 && normal.size() == 50 && normal[49].contains(QStringLiteral("127.0.0.50:")) ? 0 : 1);
+}
+
+} // namespace
+
+TEST(SideBySideLimits, RequestsWaitForASocketWhenTheSystemHasNoMoreDescriptors)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "raw ICMP sockets need root";
+    EXPECT_EXIT(cycleShortOfDescriptors(), ::testing::ExitedWithCode(0), "");
+}
