@@ -55,7 +55,8 @@ void setLines(QPlainTextEdit* memo, const QStringList& lines)
 
 int caretLine(const QPlainTextEdit* memo)
 {
-    return memo->textCursor().blockNumber();
+    // The start of a selection, not its moving end: a selection dragged downwards names its first line.
+    return memo->document()->findBlock(memo->textCursor().selectionStart()).blockNumber();
 }
 
 } // namespace MemoLines

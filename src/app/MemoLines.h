@@ -15,7 +15,7 @@ QString line(const QPlainTextEdit* memo, int index);
 QStringList lines(const QPlainTextEdit* memo);
 void setLine(QPlainTextEdit* memo, int index, const QString& text);
 void setLines(QPlainTextEdit* memo, const QStringList& lines);
-// The line that holds the text caret (the caret line).
+// The line that holds the text caret (the caret line); with a selection, the line where it starts.
 int caretLine(const QPlainTextEdit* memo);
 
 } // namespace MemoLines

@@ -223,3 +223,21 @@ TEST_F(MonitorWindowTest, ALockedListKeepsNoUndoHistoryAndItsCaretMovesWithTheKe
     QTest::keyClick(w.ui().mLine, Qt::Key_Down);
     EXPECT_TRUE(w.caretLineText().startsWith(QStringLiteral("127.0.0.3:c=")));
 }
+
+TEST_F(MonitorWindowTest, TheCaretLineOfASelectionDraggedDownIsTheLineItStartsOn)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n127.0.0.2:b\r\n127.0.0.3:c\r\n"));
+    TfrmTarnwick& w = start();
+    QPlainTextEdit* memo = w.ui().mLine;
+    const auto pointOnLine = [memo](int line) {
+        QTextCursor at(memo->document()->findBlockByNumber(line));
+        at.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
+        return memo->cursorRect(at).center();
+    };
+    QTest::mousePress(memo->viewport(), Qt::LeftButton, {}, pointOnLine(0));
+    QTest::mouseMove(memo->viewport(), pointOnLine(1));
+    QTest::mouseMove(memo->viewport(), pointOnLine(2));
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, {}, pointOnLine(2));
+    ASSERT_EQ(memo->textCursor().blockNumber(), 2); // the drag did reach the third line
+    EXPECT_TRUE(w.caretLineText().startsWith(QStringLiteral("127.0.0.1:a="))) << w.caretLineText().toStdString();
+}
