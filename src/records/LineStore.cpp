@@ -1,6 +1,6 @@
 #include "records/LineStore.h"
 
-#include <QStringEncoder>
+#include "platform/CodePage.h"
 
 LineStore::LineStore(QObject* parent)
     : QAbstractListModel(parent)
@@ -64,11 +64,10 @@ void LineStore::clear()
 
 QByteArray LineStore::toGbkFile() const
 {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     QByteArray out;
     out.reserve(m_text.size() + 2 * count());
     for (qsizetype i = 0; i < count(); ++i) {
-        out += encoder.encode(QString::fromUtf8(bytesOf(i)));
+        out += CodePage::toGbk(QString::fromUtf8(bytesOf(i)));
         out += "\r\n";
     }
     return out;
