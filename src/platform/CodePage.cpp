@@ -7,40 +7,24 @@
 
 namespace CodePage {
 
-namespace {
-
-QByteArray encodeGbk(QStringView text)
-{
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
-}
-
-// One character (a code point, or a lone surrogate) in GBK, or "?" when GBK cannot hold it. The
-// converter leaves out some characters without a trace (soft hyphen, zero-width characters,
-// variation selectors, a byte-order mark, a lone surrogate at the end) and maps others to a
-// look-alike; neither comes back from the bytes.
-QByteArray characterToGbk(QStringView character)
-{
-    QByteArray bytes = encodeGbk(character);
-    if (bytes.isEmpty() || fromGbk(bytes) != character)
-        return QByteArrayLiteral("?");
-    return bytes;
-}
-
-} // namespace
-
 QByteArray toGbk(QStringView text)
 {
-    QByteArray bytes = encodeGbk(text);
+    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
     // Nearly every text comes back whole; only the others are taken apart character by character.
     if (fromGbk(bytes) == text)
         return bytes;
+    // The converter leaves out some characters without a trace (soft hyphen, zero-width characters,
+    // variation selectors, a byte-order mark, a lone surrogate at the end) and maps others to a
+    // look-alike; neither comes back from its bytes, and each becomes "?".
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     bytes.clear();
     for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length =
-            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
-        bytes += characterToGbk(text.sliced(i, length));
-        i += length;
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const QStringView character = text.sliced(i, pair ? 2 : 1);
+        const QByteArray encoded = encoder.encode(character);
+        bytes += encoded.isEmpty() || QString(decoder.decode(encoded)) != character ? QByteArray("?") : encoded;
+        i += character.size();
     }
     return bytes;
 }

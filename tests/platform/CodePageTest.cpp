@@ -26,7 +26,7 @@ TEST(CodePage, EveryCharacterGbkCannotHoldBecomesAQuestionMark)
         {QStringLiteral("a\u200Bb\u200Dc"), "a?b?c"},         // zero-width space and joiner
         {QStringLiteral("\uFEFF\u6C34\uFE0F"), "?\xcb\xae?"}, // byte-order mark, 水, emoji selector
         {QStringLiteral("a") + QChar(0xD83D), "a?"},          // lone surrogate at the end
-        {QStringLiteral("a") + QChar(0xDE00) + QStringLiteral("b"), "a?b"},
+        {QStringLiteral("a") + QChar(0xDE00) + QStringLiteral("b") + QChar(0xD83D) + QStringLiteral("c"), "a?b?c"},
         {QStringLiteral("\U0001F600\u00e9"), "?\xa8\xa6"}, // emoji, é
     };
     for (const auto& c : cases) {
