@@ -1,12 +1,12 @@
-// Appending lines to the information pane with AddInfo, with a list view showing it, and saving them
-// to a log file: time, and peak memory with a million lines in the pane.
+// Appending lines to the information pane with AddInfo, with the window's pane view showing it, and
+// saving them to a log file: time, and peak memory with a million lines in the pane.
+#include "app/PaneView.h"
 #include "records/InfoPane.h"
 #include "records/PaneFiles.h"
 #include "records/TimeStamp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QListView>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -44,8 +44,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     InfoPane pane;
-    QListView view;
-    view.setUniformItemSizes(true);
+    PaneView view;
     view.setModel(&pane.info());
     view.resize(540, 380);
     view.show();
