@@ -64,6 +64,9 @@ TEST_F(FileFaultsTest, OnAFullOrReadOnlyDiskNoFileIsLostAndEveryFailureIsShown)
     EXPECT_EQ(prompter.messages.last(), QStringLiteral("错误|Cannot create file \"") + path("Ip.txt") +
                                             QStringLiteral("\". Read-only file system"));
     EXPECT_EQ(readFile(QStringLiteral("Ip.txt")), list);
+    w.ui().tbSaveClear->click();
+    EXPECT_TRUE(prompter.messages.last().endsWith(QStringLiteral("\". Read-only file system")))
+        << prompter.messages.last().toStdString();
 }
 
 // Opening a FIFO would wait for a writer for ever, and /dev/zero or a huge file would be read until
