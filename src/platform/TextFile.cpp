@@ -1,7 +1,6 @@
 #include "platform/TextFile.h"
 
 #include "platform/AppError.h"
-#include "platform/CodePage.h"
 
 #include <QFile>
 #include <QFileInfo>
