@@ -140,7 +140,7 @@ void TfrmTarnwick::applyStartupAddressEntries()
         if (key == defaultSound)
             m_ui.lbSD->setCurrentRow(m_ui.lbSD->count() - 1);
     }
-    MemoLines::setLines(m_ui.mLine, lines);
+    MemoLines::setLines(m_ui.mLine, lines, MemoLines::hasFinalBreak(m_ui.mLine));
 }
 
 void TfrmTarnwick::FormDestroy()

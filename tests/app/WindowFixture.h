@@ -20,7 +20,7 @@
 // focus moves like an operator's.
 class WindowFixture : public ::testing::Test {
 protected:
-    QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+    QString path(const QString& name) const { return QDir(dataDir).filePath(name); }
 
     void writeFile(const QString& name, const QByteArray& bytes)
     {
@@ -40,7 +40,7 @@ protected:
     TfrmTarnwick& start()
     {
         AppContext context;
-        context.dataDir = dir.path();
+        context.dataDir = dataDir;
         context.prompter = &prompter;
         context.headless = true;
         context.probe = &probe;
@@ -61,6 +61,7 @@ protected:
     QStringList paneLines() { return window->pane().info().lines(); }
 
     QTemporaryDir dir;
+    QString dataDir = dir.path(); // the program's folder; a test may put it elsewhere before start()
     FakePrompter prompter;
     AnsweringProbe probe;
     std::unique_ptr<TfrmTarnwick> window;
