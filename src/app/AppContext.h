@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <optional>
+
 class EchoProbe;
+class MessengerSender;
 class Prompter;
 
 // What the window is started with: the program's folder, how it talks to the operator, and whether it
@@ -17,4 +20,8 @@ struct AppContext {
     QString autostartLocation = Autostart::kDefaultLocation;
     // The echo probe the ping cycle uses; null: the window's own ICMP probe.
     EchoProbe* probe = nullptr;
+    // Where Messenger messages go; null: Samba's client.
+    MessengerSender* messenger = nullptr;
+    // The network alarm port instead of the one edtDefPort names (0: one the system chooses).
+    std::optional<int> alarmPort;
 };
