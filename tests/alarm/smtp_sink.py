@@ -2,7 +2,8 @@
 
 Usage: smtp_sink.py OUT_DIR USER PASSWORD
 Prints "PORT <n>" once it listens, writes every received mail to OUT_DIR (content.eml: the content
-as received after dot-unstuffing; envelope.txt: mechanism, login, sender, recipients, one a line),
+as received after dot-unstuffing; envelope.txt: mechanism, login, sender, recipients, one a line;
+mails.txt: one line for every mail received),
 and stops when its standard input closes or after 60 seconds.
 """
 import select
@@ -32,6 +33,8 @@ class Sink:
         with open(out_dir + "/envelope.txt", "w") as f:
             f.write("\n".join([seen.get("mechanism", ""), seen.get("login", ""), envelope.mail_from]
                               + list(envelope.rcpt_tos)) + "\n")
+        with open(out_dir + "/mails.txt", "a") as f:
+            f.write(envelope.mail_from + "\n")
         return "250 OK stored"
 
 
