@@ -55,14 +55,21 @@ void UdpSrv::listen(int generation)
         try {
             if (m_socket->wait(kWaitMs) != UdpSocket::Wait::Readable)
                 continue;
-            const auto received = m_socket->receive(buffer.data(), std::size_t(buffer.size()));
-            if (!received || received->truncated)
+            // What has arrived meanwhile goes over in one handover: the user-interface thread lets
+            // its messages through only now and then during a ping cycle, and one datagram each time
+            // would leave the rest of a burst to the kernel's queue, which drops what does not fit.
+            QList<Datagram> batch;
+            while (batch.size() < kBatch) {
+                const auto received = m_socket->receive(buffer.data(), std::size_t(buffer.size()));
+                if (!received)
+                    break;
+                if (!received->truncated)
+                    batch.append({QByteArray(buffer.constData(), qsizetype(received->size)), received->source});
+            }
+            if (batch.isEmpty())
                 continue;
-            const QByteArray payload(buffer.constData(), qsizetype(received->size));
-            const quint32 sender = received->source;
             QMetaObject::invokeMethod(
-                this, [this, payload, sender, generation] { deliver(payload, sender, generation); },
-                Qt::QueuedConnection);
+                this, [this, batch, generation] { deliver(batch, generation); }, Qt::QueuedConnection);
             // Waits for the handler; a stop meanwhile ends the wait, and the handover then never runs.
             while (!m_stop && !m_handled.tryAcquire(1, 50)) {
             }
@@ -72,13 +79,15 @@ void UdpSrv::listen(int generation)
     }
 }
 
-void UdpSrv::deliver(const QByteArray& payload, quint32 sender, int generation)
+void UdpSrv::deliver(const QList<Datagram>& batch, int generation)
 {
     if (generation != m_generation)
         return;
-    if (!m_stop) {
+    for (const Datagram& datagram : batch) {
+        if (m_stop)
+            break;
         try {
-            m_handler(payload, sender);
+            m_handler(datagram.payload, datagram.sender);
         } catch (...) {
             // What the handler raised ends that datagram's handling, and nothing else.
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QSemaphore>
 
@@ -16,15 +17,17 @@ class UdpSocket;
 // thread that receives on it.
 //
 // The thread waits in steps of kWaitMs, reads one datagram of up to kMaxDatagram bytes at a time and
-// hands it to the handler on the thread that created the listener (the user-interface thread),
-// waiting until the handler has finished there: datagrams are handled strictly one after the other,
-// in arrival order, and while that thread is busy the rest wait in the socket's queue. A larger
+// hands what has arrived (up to kBatch datagrams) to the handler on the thread that created the
+// listener (the user-interface thread), waiting until the handler has finished there: datagrams are
+// handled strictly one after the other, in arrival order, and while that thread is busy the rest
+// wait in the socket's queue. A larger
 // datagram and a failed read are dropped without a word, and so is whatever the handler throws.
 class UdpSrv : public QObject {
     Q_OBJECT
 public:
     static constexpr int kWaitMs = 1000;
     static constexpr int kMaxDatagram = 8192;
+    static constexpr int kBatch = 64; // datagrams handed over at once, at most
 
     using Handler = std::function<void(const QByteArray& payload, quint32 sender)>;
 
@@ -50,8 +53,13 @@ public:
     std::size_t send(const QByteArray& payload, quint32 address, quint16 port);
 
 private:
+    struct Datagram {
+        QByteArray payload;
+        quint32 sender;
+    };
+
     void listen(int generation);
-    void deliver(const QByteArray& payload, quint32 sender, int generation);
+    void deliver(const QList<Datagram>& batch, int generation);
 
     Handler m_handler;
     int m_defaultPort = 0;

@@ -22,6 +22,11 @@ std::unique_ptr<UdpSocket> UdpSocket::bind(quint16 port)
     const int off = 0;
     if (::setsockopt(handle, SOL_SOCKET, SO_BROADCAST, &off, sizeof off) != 0)
         fail(errno);
+    // Room for a burst that arrives while the monitor is busy (an echo request, a mail): about a
+    // thousand datagrams of 1 KiB. Beyond the system's limit only a privileged process may go.
+    const int room = 1 << 20;
+    if (::setsockopt(handle, SOL_SOCKET, SO_RCVBUFFORCE, &room, sizeof room) != 0)
+        ::setsockopt(handle, SOL_SOCKET, SO_RCVBUF, &room, sizeof room);
     // No SO_REUSEADDR: on Linux it would let a second monitor share the port and take half the alarms.
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
