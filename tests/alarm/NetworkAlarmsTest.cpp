@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "StationLab.h"
 #include "alarm/AlarmBurst.h"
+#include "alarm/AlarmDispatch.h"
 #include "alarm/AlarmKind.h"
 #include "alarm/MessengerSender.h"
 #include "alarm/ReceivedAlarms.h"
@@ -238,4 +239,30 @@ TEST(NetworkAlarmsBetweenStations, EachReceiverGetsTheGbkTextFromTheAlarmPortMes
                                     kStamp + QStringLiteral("已通过UDP方式向192.0.2.1发送报警信息！"),
                                     kStamp + QStringLiteral("已通过信使服务向192.0.2.3发送报警信息！"),
                                     kStamp + QStringLiteral("已通过UDP方式向192.0.2.3发送报警信息！")}));
+}
+
+TEST(ReceivedAlarms, ABurstReachesTheQuickChannelsUpToTheLimitAndMailsOnceNowAndOnceAtTheWindowsEnd)
+{
+    QStringList journal;
+    AlarmDispatch dispatch([] { return AlarmDispatch::Switches{false, false, true, true}; }, nullptr);
+    dispatch.sendNetworkAlarm = [&](int code, const QString& address) {
+        journal << QStringLiteral("relay %1 %2").arg(code).arg(address);
+    };
+    dispatch.sendAlarmMail = [&](const QString&) { journal << QStringLiteral("mail"); };
+    QStringList pane;
+    ReceivedAlarms received({[] { return QStringList{QStringLiteral("10.0.0.9")}; },
+                             [&](const QString& line) { pane << line; }, [] { return kStamp; }},
+                            dispatch, AlarmBurst(300, 2));
+    for (const char* text : {"a=1", "b", "c", "d"})
+        received.UdpSrvUDPRead(text, 0x0a000001);
+    received.UdpSrvUDPRead("listed", 0x0a000009);
+    EXPECT_EQ(journal, (QStringList{"relay 4 a", "mail", "relay 4 b"}));
+    EXPECT_EQ(pane, (QStringList{kStamp + "a=1", kStamp + "b", kStamp + "c", kStamp + "d"}));
+    dispatch.setCurrentCode(NoAlarm); // a cycle began meanwhile: the burst is still owed its mail
+    ASSERT_TRUE(pumpUntil([&] { return journal.size() == 4; }, 2000));
+    EXPECT_EQ(journal.last(), QStringLiteral("mail"));
+    EXPECT_EQ(dispatch.currentCode(), Remote);
+    // A quiet window after it sends nothing more.
+    pumpUntil([] { return false; }, 700);
+    EXPECT_EQ(journal.size(), 4);
 }
