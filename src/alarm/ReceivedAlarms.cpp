@@ -17,11 +17,17 @@ ReceivedAlarms::ReceivedAlarms(Host host, AlarmDispatch& dispatch, AlarmBurst bu
     connect(&m_windowTimer, &QTimer::timeout, this, &ReceivedAlarms::endOfWindow);
 }
 
-QString ReceivedAlarms::shownText(const QByteArray& payload)
+QString ReceivedAlarms::receivedText(const QByteArray& payload)
 {
+    // GBK takes at most two bytes a character: the bytes beyond cannot reach the shown part.
     QString text = CodePage::fromGbk(payload.left(2 * kMaxShown));
     if (text.size() > kMaxShown)
         text = text.left(text.at(kMaxShown - 1).isHighSurrogate() ? kMaxShown - 1 : kMaxShown);
+    return text;
+}
+
+QString ReceivedAlarms::oneLine(QString text)
+{
     // Line breaks and other control characters would split the line or reach the log file and
     // standard output as they came.
     for (QChar& c : text) {
@@ -51,14 +57,14 @@ void ReceivedAlarms::UdpSrvUDPRead(const QByteArray& payload, quint32 sender)
 {
     if (isListedReceiver(sender, m_host.receivers()))
         return;
-    const QString text = shownText(payload);
-    m_host.appendDirect(m_host.timeStampPrefix() + text);
+    const QString text = receivedText(payload);
+    m_host.appendDirect(m_host.timeStampPrefix() + oneLine(text));
     m_dispatch.setCurrentCode(Remote);
     const AlarmBurst::Admission admission = m_burst.admit(m_clock.elapsed());
     if (admission.deferredNow)
         m_windowTimer.start(int(m_burst.windowMs()));
     if (admission.immediateChannels)
-        m_dispatch.DispatchAlarm(addressText(text));
+        m_dispatch.DispatchAlarm(oneLine(addressText(text)));
     if (admission.deferredNow)
         m_dispatch.DispatchDeferredAlarms();
 }

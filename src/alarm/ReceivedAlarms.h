@@ -35,9 +35,12 @@ public:
     // The handler of every received datagram, on the user-interface thread.
     void UdpSrvUDPRead(const QByteArray& payload, quint32 sender);
 
-    // The received text as it is shown and dispatched: one line, every control character replaced.
-    static QString shownText(const QByteArray& payload);
-    // The text before the first "=", trimmed: the address text handed to the dispatch.
+    // The received text, cut to kMaxShown characters.
+    static QString receivedText(const QByteArray& payload);
+    // The text on one line as it is shown and dispatched: line breaks and tabs become blanks, every
+    // other control character U+FFFD.
+    static QString oneLine(QString text);
+    // The text before the first "=", trimmed of blanks and control characters: the address text.
     static QString addressText(const QString& text);
     // True when the sender's dotted address equals a receiver line (case and outer blanks aside).
     static bool isListedReceiver(quint32 sender, const QStringList& receivers);

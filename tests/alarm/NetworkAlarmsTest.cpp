@@ -90,18 +90,22 @@ TEST(ReceivedAlarms, ReceivedTextIsOneSafeLineAndItsAddressPart)
          QStringLiteral("10.0.0.5:机房断网报警。")},
         {CodePage::toGbk(QStringLiteral("10.0.0.5:机房 = 0%,0")), QStringLiteral("10.0.0.5:机房 = 0%,0"),
          QStringLiteral("10.0.0.5:机房")},
-        {QByteArray("a\r\nb\0c\x1b", 7), QStringLiteral("a  b\uFFFDc\uFFFD"), QStringLiteral("a  b\uFFFDc\uFFFD")},
+        {QByteArray("\x01"
+                    "a\r\nb\0c\x1b",
+                    8),
+         QStringLiteral("\uFFFDa  b\uFFFDc\uFFFD"), QStringLiteral("a  b\uFFFDc")},
         {QByteArray("\x81=x"), QStringLiteral("\uFFFD=x"), QStringLiteral("\uFFFD")},
         {QByteArray(), QString(), QString()},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ReceivedAlarms::shownText(c.payload), c.shown);
-        EXPECT_EQ(ReceivedAlarms::addressText(ReceivedAlarms::shownText(c.payload)), c.address);
+        const QString text = ReceivedAlarms::receivedText(c.payload);
+        EXPECT_EQ(ReceivedAlarms::oneLine(text), c.shown);
+        EXPECT_EQ(ReceivedAlarms::oneLine(ReceivedAlarms::addressText(text)), c.address);
     }
-    // A datagram at the size limit is shown cut, never split inside a character.
-    const QString shown = ReceivedAlarms::shownText(QByteArray(UdpSrv::kMaxDatagram, 'x'));
-    EXPECT_EQ(shown, QString(ReceivedAlarms::kMaxShown, u'x'));
-    EXPECT_EQ(ReceivedAlarms::shownText(CodePage::toGbk(QString(3000, u'断'))), QString(1000, u'断'));
+    // A datagram at the size limit is cut, never inside a character.
+    EXPECT_EQ(ReceivedAlarms::receivedText(QByteArray(UdpSrv::kMaxDatagram, 'x')),
+              QString(ReceivedAlarms::kMaxShown, u'x'));
+    EXPECT_EQ(ReceivedAlarms::receivedText(CodePage::toGbk(QString(3000, u'断'))), QString(1000, u'断'));
 }
 
 TEST(ReceivedAlarms, SenderCheckIgnoresCaseAndOuterBlanksButNotNames)
