@@ -44,6 +44,8 @@ protected:
         context.prompter = &prompter;
         context.headless = true;
         context.probe = &probe;
+        context.messenger = messenger;
+        context.alarmPort = alarmPort;
         context.autostartLocation = path(QStringLiteral("autostart"));
         window = std::make_unique<TfrmTarnwick>(context);
         window->FormCreate();
@@ -64,5 +66,9 @@ protected:
     QString dataDir = dir.path(); // the program's folder; a test may put it elsewhere before start()
     FakePrompter prompter;
     AnsweringProbe probe;
+    MessengerSender* messenger = nullptr; // null: Samba's client
+    // Window tests run beside each other and beside monitors on the alarm port: by default the
+    // listener binds a port the system chooses.
+    std::optional<int> alarmPort = 0;
     std::unique_ptr<TfrmTarnwick> window;
 };
