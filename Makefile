@@ -17,7 +17,7 @@ RUN_PACKAGES = build-essential cmake g++ pkg-config \
 TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
                 iproute2 iputils-ping \
                 python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-                xvfb trayer x11-utils \
+                xvfb trayer x11-utils samba smbclient \
                 desktop-file-utils dpkg-dev
 
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

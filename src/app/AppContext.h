@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <optional>
+
 class EchoProbe;
+class MessengerSender;
 class Prompter;
 class TerminationFlag;
 
@@ -20,4 +23,8 @@ struct AppContext {
     EchoProbe* probe = nullptr;
     // Raised when the program is to end; the blocking waits watch it. Null: nothing to watch.
     TerminationFlag* termination = nullptr;
+    // Where Messenger messages go; null: Samba's client.
+    MessengerSender* messenger = nullptr;
+    // The network alarm port instead of the one edtDefPort names (0: one the system chooses).
+    std::optional<int> alarmPort;
 };

@@ -20,6 +20,7 @@ void ListMemo::load()
     QString reason;
     const std::optional<QByteArray> bytes = TextFile::readBytes(m_path, &reason);
     QStringList lines;
+    bool finalBreak = false;
     if (!bytes && !QFileInfo::exists(m_path)) {
         m_addInfo(QStringLiteral("找不到文件%1，%2为空。").arg(name, m_texts.listName));
     } else if (!bytes) {
@@ -32,8 +33,10 @@ void ListMemo::load()
         lines = CodePage::linesFromGbk(*bytes);
         for (QString& line : lines)
             line.replace(QChar(0), QChar(0xFFFD));
+        finalBreak = bytes->endsWith('\n') || bytes->endsWith('\r');
     }
-    MemoLines::setLines(m_memo, lines);
+    // The memo keeps the file's final line break, so that saving the list writes it again.
+    MemoLines::setLines(m_memo, lines, finalBreak);
     m_memo->document()->setModified(false);
     lock();
 }

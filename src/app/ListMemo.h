@@ -18,8 +18,9 @@ public:
 
     ListMemo(QPlainTextEdit* memo, QString path, Texts texts, std::function<void(const QString&)> addInfo);
 
-    // Replaces the lines by the file's. A missing, unreadable or non-GBK file leaves a line in the
-    // information pane saying so; a missing or unreadable one leaves the list empty.
+    // Replaces the lines by the file's, keeping its final line break for the next save. A missing,
+    // unreadable or non-GBK file leaves a line in the information pane saying so; a missing or
+    // unreadable one (a FIFO, a device, one over 64 MiB among them) leaves the list empty.
     void load();
 
     // Double click or "设置为可修改": the list becomes editable.

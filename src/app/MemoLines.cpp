@@ -42,12 +42,18 @@ void setLine(QPlainTextEdit* memo, int index, const QString& text)
     doc->setModified(modified);
 }
 
-void setLines(QPlainTextEdit* memo, const QStringList& lines)
+bool hasFinalBreak(const QPlainTextEdit* memo)
+{
+    const QTextDocument* doc = memo->document();
+    return doc->blockCount() > 1 && doc->lastBlock().text().isEmpty();
+}
+
+void setLines(QPlainTextEdit* memo, const QStringList& lines, bool finalBreak)
 {
     const bool modified = memo->document()->isModified();
     // A final line break ends the last line; a blank last line needs one of its own to count.
     QString text = lines.join(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
+    if (!lines.isEmpty() && (finalBreak || lines.last().isEmpty()))
         text += u'\n';
     memo->setPlainText(text);
     memo->document()->setModified(modified);
@@ -55,7 +61,8 @@ void setLines(QPlainTextEdit* memo, const QStringList& lines)
 
 int caretLine(const QPlainTextEdit* memo)
 {
-    return memo->textCursor().blockNumber();
+    // The start of a selection, not its moving end: a selection dragged downwards names its first line.
+    return memo->document()->findBlock(memo->textCursor().selectionStart()).blockNumber();
 }
 
 } // namespace MemoLines

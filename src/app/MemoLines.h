@@ -14,8 +14,11 @@ int count(const QPlainTextEdit* memo);
 QString line(const QPlainTextEdit* memo, int index);
 QStringList lines(const QPlainTextEdit* memo);
 void setLine(QPlainTextEdit* memo, int index, const QString& text);
-void setLines(QPlainTextEdit* memo, const QStringList& lines);
-// The line that holds the text caret (the caret line).
+// Whether the memo's text ends in a line break (which does not count as an empty last line).
+bool hasFinalBreak(const QPlainTextEdit* memo);
+// Replaces every line; the text ends in a line break when finalBreak is set or the last line is blank.
+void setLines(QPlainTextEdit* memo, const QStringList& lines, bool finalBreak);
+// The line that holds the text caret (the caret line); with a selection, the line where it starts.
 int caretLine(const QPlainTextEdit* memo);
 
 } // namespace MemoLines

@@ -5,6 +5,7 @@
 #include "alarm/PasswordScrambler.h"
 #include "app/DefaultButtons.h"
 #include "app/MemoLines.h"
+#include "app/NetworkPage.h"
 #include "app/PingCycleWindowHost.h"
 #include "app/Prompter.h"
 #include "desktop/Autostart.h"
@@ -113,6 +114,8 @@ void TfrmTarnwick::FormCreate()
     m_dispatch->setCurrentCode(0);
     m_alarmSounds.clear();
     applyStartupAddressEntries();
+    // Opened before the first cycle, so that its alarms already go out from and to the alarm port.
+    guarded([this] { m_network->open(m_context.alarmPort); });
     // The first ping cycle runs before the window shows, and switches the countdown on at its end.
     bbPingClick();
     m_ui.bbPing->setFocus();
@@ -140,7 +143,7 @@ void TfrmTarnwick::applyStartupAddressEntries()
         if (key == defaultSound)
             m_ui.lbSD->setCurrentRow(m_ui.lbSD->count() - 1);
     }
-    MemoLines::setLines(m_ui.mLine, lines);
+    MemoLines::setLines(m_ui.mLine, lines, MemoLines::hasFinalBreak(m_ui.mLine));
 }
 
 void TfrmTarnwick::FormDestroy()
@@ -154,6 +157,7 @@ void TfrmTarnwick::FormDestroy()
     });
     if (m_tray)
         m_tray->hide();
+    m_network->close();
 }
 
 bool TfrmTarnwick::terminationRequested() const
@@ -341,6 +345,7 @@ void TfrmTarnwick::createMonitor()
         },
         [this](const QString& line) { AddInfo(line); });
     m_dispatch->sendAlarmMail = [this](const QString& subject) { SendAlarmMail(subject); };
+    m_network = std::make_unique<NetworkPage>(m_ui, m_pane, *m_dispatch, m_context.messenger);
     m_cycleHost = std::make_unique<PingCycleWindowHost>(*this);
     if (m_context.termination) {
         m_icmp.setStopHandle(m_context.termination->handle());
@@ -526,6 +531,13 @@ void TfrmTarnwick::BitBtn2Click()
     m_mailAlarm->SendTestMail();
 }
 
+// ---- network alarms
+
+void TfrmTarnwick::BitBtn3Click()
+{
+    m_network->alarms().BitBtn3Click();
+}
+
 // ---- information pane
 
 QString TfrmTarnwick::caretLineText() const
@@ -606,6 +618,7 @@ void TfrmTarnwick::connectHandlers()
 
     connect(m_ui.tbSaveClear, &QToolButton::clicked, this, &TfrmTarnwick::tbSaveClearClick);
     connect(m_ui.BitBtn2, &QPushButton::clicked, this, &TfrmTarnwick::BitBtn2Click);
+    connect(m_ui.BitBtn3, &QPushButton::clicked, this, &TfrmTarnwick::BitBtn3Click);
     connect(m_ui.bbPing, &QPushButton::clicked, this, &TfrmTarnwick::bbPingClick);
     connect(m_ui.bbCanc, &QPushButton::clicked, this, &TfrmTarnwick::bbCancClick);
     m_events.onClick(m_ui.lMin, [this] { lMinClick(); });

@@ -16,6 +16,7 @@
 
 class AlarmDispatch;
 class MailAlarm;
+class NetworkPage;
 class PingCycle;
 class PingCycleWindowHost;
 class TrayIcon;
@@ -50,6 +51,7 @@ public:
     int alarmCode() const;
     AlarmDispatch& dispatch() { return *m_dispatch; }
     TrayIcon& tray() { return *m_tray; }
+    NetworkPage& network() { return *m_network; }
     const QTimer& tDisp() const { return m_tDisp; }
     const Countdown& countdown() const { return m_countdown; }
 
@@ -123,6 +125,9 @@ public:
     void SendAlarmMail(const QString& subject);
     void BitBtn2Click();
 
+    // The network alarms.
+    void BitBtn3Click();
+
     // The information pane.
     void tbSaveClearClick();
     QString caretLineText() const;
@@ -161,6 +166,7 @@ private:
     IcmpProbe m_icmp;
     ParallelProbe m_parallelIcmp;
     std::unique_ptr<AlarmDispatch> m_dispatch;
+    std::unique_ptr<NetworkPage> m_network;
     std::unique_ptr<PingCycleWindowHost> m_cycleHost;
     std::unique_ptr<PingCycle> m_cycle;
     Countdown m_countdown;

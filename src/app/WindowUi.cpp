@@ -1,5 +1,6 @@
 #include "app/WindowUi.h"
 
+#include "app/PaneView.h"
 #include "desktop/UsageText.h"
 
 #include <QCheckBox>
@@ -386,10 +387,8 @@ void buildAddressList(WindowUi& ui, QWidget* parent)
 
 QListView* paneView(QWidget* parent, const char* name)
 {
-    auto* v = new QListView(parent);
+    auto* v = new PaneView(parent);
     v->setObjectName(QLatin1String(name));
-    // Uniform rows keep a pane of a million lines quick to scroll.
-    v->setUniformItemSizes(true);
     v->setSelectionMode(QAbstractItemView::ExtendedSelection);
     v->setEditTriggers(QAbstractItemView::NoEditTriggers);
     v->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

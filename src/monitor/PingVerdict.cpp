@@ -1,33 +1,35 @@
 #include "monitor/PingVerdict.h"
 
-#include <cmath>
-
 namespace PingVerdict {
 
-qint64 roundHalfEven(double value)
+qint64 roundedQuotient(qint64 numerator, qint64 denominator)
 {
-    const double floor = std::floor(value);
-    const double fraction = value - floor;
-    qint64 result = qint64(floor);
-    if (fraction > 0.5 || (fraction == 0.5 && (result % 2) != 0))
-        ++result;
-    return result;
+    // Floor division first, so that the remainder is never negative.
+    qint64 quotient = numerator / denominator;
+    qint64 remainder = numerator % denominator;
+    if (remainder < 0) {
+        remainder += denominator;
+        --quotient;
+    }
+    const qint64 rest = denominator - remainder; // compared instead of doubling the remainder
+    if (remainder > rest || (remainder == rest && quotient % 2 != 0))
+        ++quotient;
+    return quotient;
 }
 
 int currentQuality(int answered, int count)
 {
-    return int(roundHalfEven(double(answered) / count * 100));
+    return int(roundedQuotient(qint64(answered) * 100, count));
 }
 
 int runningQuality(int current, int stored)
 {
-    const qint64 product = qint64(current) * qint64(stored);
-    return int(roundHalfEven(double(product) / 100));
+    return int(roundedQuotient(qint64(current) * qint64(stored), 100));
 }
 
 int averageRtt(qint64 sum, int count)
 {
-    return int(roundHalfEven(double(sum) / (qint64(count) + 1)));
+    return int(roundedQuotient(sum, qint64(count) + 1));
 }
 
 QString failureTextOfError()

@@ -8,10 +8,12 @@
 // The arithmetic and the texts of the verdict the ping cycle gives for one address.
 namespace PingVerdict {
 
-// Nearest integer, halves to the even neighbour (62.5 -> 62, 37.5 -> 38).
-qint64 roundHalfEven(double value);
+// The integer nearest to numerator / denominator, halves to the even neighbour (125 / 2 -> 62,
+// 75 / 2 -> 38). Worked out in integers, so that an exact half is always seen as one: in floating
+// point 23 / 40 * 100 comes out just below 57.5. The denominator is positive.
+qint64 roundedQuotient(qint64 numerator, qint64 denominator);
 
-// Share of answered echo requests in per cent: round(answered / count * 100).
+// Share of answered echo requests in per cent: round(answered * 100 / count); count is positive.
 int currentQuality(int answered, int count);
 
 // The stored quality carried on by this cycle's share: round(current * stored / 100).

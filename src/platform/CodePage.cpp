@@ -10,7 +10,23 @@ namespace CodePage {
 QByteArray toGbk(QStringView text)
 {
     QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
-    return encoder.encode(text);
+    QByteArray bytes = encoder.encode(text);
+    // Nearly every text comes back whole; only the others are taken apart character by character.
+    if (fromGbk(bytes) == text)
+        return bytes;
+    // The converter leaves out some characters without a trace (soft hyphen, zero-width characters,
+    // variation selectors, a byte-order mark, a lone surrogate at the end) and maps others to a
+    // look-alike; neither comes back from its bytes, and each becomes "?".
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    bytes.clear();
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const QStringView character = text.sliced(i, pair ? 2 : 1);
+        const QByteArray encoded = encoder.encode(character);
+        bytes += encoded.isEmpty() || QString(decoder.decode(encoded)) != character ? QByteArray("?") : encoded;
+        i += character.size();
+    }
+    return bytes;
 }
 
 QString fromGbk(QByteArrayView bytes)

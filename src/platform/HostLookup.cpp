@@ -41,4 +41,23 @@ quint32 resolveIPv4(const QString& name)
     return address;
 }
 
+std::optional<quint32> parseDotted(const QString& text)
+{
+    if (text.contains(QChar(0)))
+        return std::nullopt;
+    in_addr address{};
+    if (::inet_pton(AF_INET, text.toLatin1().constData(), &address) != 1)
+        return std::nullopt;
+    return ntohl(address.s_addr);
+}
+
+QString dotted(quint32 address)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(address >> 24)
+        .arg((address >> 16) & 0xff)
+        .arg((address >> 8) & 0xff)
+        .arg(address & 0xff);
+}
+
 } // namespace HostLookup

@@ -1,5 +1,6 @@
 #include "platform/ProgramFolder.h"
 
+#include "platform/CodePage.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
@@ -51,7 +52,8 @@ void ProgramFolder::prepare() const
         return;
     QDir().mkpath(m_path);
     if (m_userDataDir)
-        TextFile::writeLines(QDir(m_path).filePath(QStringLiteral("Ip.txt")), {firstAddressLine()});
+        TextFile::writeBytes(QDir(m_path).filePath(QStringLiteral("Ip.txt")),
+                             CodePage::linesToGbk({firstAddressLine()}));
 }
 
 QString ProgramFolder::notice() const

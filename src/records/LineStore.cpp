@@ -1,6 +1,6 @@
 #include "records/LineStore.h"
 
-#include <QStringEncoder>
+#include "platform/CodePage.h"
 
 LineStore::LineStore(QObject* parent)
     : QAbstractListModel(parent)
@@ -64,12 +64,18 @@ void LineStore::clear()
 
 QByteArray LineStore::toGbkFile() const
 {
-    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    // Encoded a thousand lines at a time: one conversion per line would cost more than the writing.
+    constexpr qsizetype kLinesPerChunk = 1000;
     QByteArray out;
     out.reserve(m_text.size() + 2 * count());
+    QString chunk;
     for (qsizetype i = 0; i < count(); ++i) {
-        out += encoder.encode(QString::fromUtf8(bytesOf(i)));
-        out += "\r\n";
+        chunk += QString::fromUtf8(bytesOf(i));
+        chunk += QStringLiteral("\r\n");
+        if ((i + 1) % kLinesPerChunk == 0 || i + 1 == count()) {
+            out += CodePage::toGbk(chunk);
+            chunk.clear();
+        }
     }
     return out;
 }

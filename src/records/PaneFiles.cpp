@@ -6,12 +6,28 @@
 #include "records/TimeStamp.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace PaneFiles {
 
+namespace {
+
+// prefix + file time stamp + ".txt" of the first second from now whose name is not taken yet.
+QString freeFilePath(const QString& folder, const QString& prefix, const QDateTime& now)
+{
+    const QDir dir(folder);
+    for (QDateTime at = now;; at = at.addSecs(1)) {
+        const QString path = dir.filePath(prefix + TimeStamp::fileStamp(at) + QStringLiteral(".txt"));
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+            return path;
+    }
+}
+
+} // namespace
+
 QString logFilePath(const QString& folder, const QDateTime& now)
 {
-    return QDir(folder).filePath(QStringLiteral("log") + TimeStamp::fileStamp(now) + QStringLiteral(".txt"));
+    return freeFilePath(folder, QStringLiteral("log"), now);
 }
 
 QString reportAddress(const QString& caretLine)
@@ -26,8 +42,7 @@ QString reportAddress(const QString& caretLine)
 
 QString reportFilePath(const QString& folder, const QString& caretLine, const QDateTime& now)
 {
-    return QDir(folder).filePath(QStringLiteral("rep") + reportAddress(caretLine) + TimeStamp::fileStamp(now) +
-                                 QStringLiteral(".txt"));
+    return freeFilePath(folder, QStringLiteral("rep") + reportAddress(caretLine), now);
 }
 
 void write(const QString& path, const LineStore& lines)

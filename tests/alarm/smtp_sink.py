@@ -6,7 +6,8 @@ With "7bit" it does not advertise 8BITMIME. Like a server with strict 8-bit chec
 content with 8-bit bytes that was not announced with BODY=8BITMIME. For every mail it writes to
 OUT_DIR: content.eml, the content as received after dot-unstuffing; envelope.txt, mechanism, login,
 sender and recipients, one a line; reader.json, what a reader that follows the standards shows
-(Python's email package with its default policy), in UTF-8.
+(Python's email package with its default policy), in UTF-8; mails.txt, one line for every mail
+received.
 """
 import json
 import select
@@ -71,6 +72,8 @@ class Sink:
                               + list(envelope.rcpt_tos)) + "\n")
         with open(out_dir + "/reader.json", "w", encoding="utf-8") as f:
             json.dump(reader_view(content, envelope.mail_options), f, ensure_ascii=False)
+        with open(out_dir + "/mails.txt", "a") as f:
+            f.write(envelope.mail_from + "\n")
         return "250 OK stored"
 
 

@@ -298,3 +298,54 @@ TEST_F(MonitorWindowTest, AddressesProbedSideBySideAreReportedInListOrder)
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(verdicts[i], QStringLiteral("127.0.0.%1:站%1").arg(i % 6 + 1));
 }
+
+TEST_F(MonitorWindowTest, TheCaretLineOfASelectionDraggedDownIsTheLineItStartsOn)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:a\r\n127.0.0.2:b\r\n127.0.0.3:c\r\n"));
+    TfrmTarnwick& w = start();
+    QPlainTextEdit* memo = w.ui().mLine;
+    const auto pointOnLine = [memo](int line) {
+        QTextCursor at(memo->document()->findBlockByNumber(line));
+        at.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 3);
+        return memo->cursorRect(at).center();
+    };
+    QTest::mousePress(memo->viewport(), Qt::LeftButton, {}, pointOnLine(0));
+    QTest::mouseMove(memo->viewport(), pointOnLine(1));
+    QTest::mouseMove(memo->viewport(), pointOnLine(2));
+    QTest::mouseRelease(memo->viewport(), Qt::LeftButton, {}, pointOnLine(2));
+    ASSERT_EQ(memo->textCursor().blockNumber(), 2); // the drag did reach the third line
+    EXPECT_TRUE(w.caretLineText().startsWith(QStringLiteral("127.0.0.1:a="))) << w.caretLineText().toStdString();
+}
+
+TEST_F(MonitorWindowTest, EveryLineOfTheInformationPaneCanBeReadWhole)
+{
+    TfrmTarnwick& w = start();
+    ASSERT_TRUE(w.isVisible());
+    const QString longLine = QStringLiteral("2026-12-07 14:30:05 -> ") +
+                             QStringLiteral("10.0.0.1:机房交换机").repeated(8) +
+                             QStringLiteral("网络有丢包！！！网络质量：75%,平均RTT：1016ms");
+    w.AddInfo(QStringLiteral("短"));
+    w.AddInfo(longLine);
+    w.AddInfo(QStringLiteral("短"));
+    QListView* pane = w.ui().mInfor;
+    pane->scrollToBottom();
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+
+    const QModelIndex row = pane->model()->index(pane->model()->rowCount() - 2, 0);
+    ASSERT_EQ(row.data().toString(), longLine);
+    QStyleOptionViewItem option;
+    option.initFrom(pane);
+    option.widget = pane;
+    const int needed = QStyledItemDelegate().sizeHint(option, row).width(); // the text and its margins
+    ASSERT_GT(needed, pane->viewport()->width());
+    EXPECT_GE(pane->visualRect(row).width(), needed);
+    QScrollBar* bar = pane->horizontalScrollBar();
+    EXPECT_GE(bar->maximum() + pane->viewport()->width(), needed);
+
+    // Emptied by save and clear, the rows narrow to the lines that follow.
+    w.tbSaveClearClick();
+    w.AddInfo(QStringLiteral("短"));
+    QApplication::processEvents();
+    EXPECT_EQ(bar->maximum(), 0);
+}

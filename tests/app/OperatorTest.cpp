@@ -113,8 +113,7 @@ TEST_F(OperatorTest, TheAddressListIsUnlockedEditedAndSavedInGbk)
     EXPECT_FALSE(memo->isReadOnly());
     EXPECT_EQ(paneLines().last(), QStringLiteral("IP地址表为可修改状态！"));
     enter(memo);
-    memo->moveCursor(QTextCursor::End);
-    QTest::keyClick(memo, Qt::Key_Return);
+    memo->moveCursor(QTextCursor::End); // after the file's final line break
     QTest::keyClicks(memo, QStringLiteral("10.1.1.1:"));
     memo->insertPlainText(QStringLiteral("机房")); // Chinese arrives through the input method
     leave();

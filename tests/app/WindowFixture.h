@@ -20,7 +20,7 @@
 // focus moves like an operator's.
 class WindowFixture : public ::testing::Test {
 protected:
-    QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
+    QString path(const QString& name) const { return QDir(dataDir).filePath(name); }
 
     void writeFile(const QString& name, const QByteArray& bytes)
     {
@@ -40,10 +40,12 @@ protected:
     TfrmTarnwick& start()
     {
         AppContext context;
-        context.dataDir = dir.path();
+        context.dataDir = dataDir;
         context.prompter = &prompter;
         context.headless = true;
         context.probe = realProbe ? nullptr : &probe;
+        context.messenger = messenger;
+        context.alarmPort = alarmPort;
         context.autostartLocation = path(QStringLiteral("autostart"));
         window = std::make_unique<TfrmTarnwick>(context);
         window->FormCreate();
@@ -61,8 +63,13 @@ protected:
     QStringList paneLines() { return window->pane().info().lines(); }
 
     QTemporaryDir dir;
+    QString dataDir = dir.path(); // the program's folder; a test may put it elsewhere before start()
     FakePrompter prompter;
     AnsweringProbe probe;
-    bool realProbe = false; // the monitor's own echo probes instead of the answering one
+    bool realProbe = false;               // the monitor's own echo probes instead of the answering one
+    MessengerSender* messenger = nullptr; // null: Samba's client
+    // Window tests run beside each other and beside monitors on the alarm port: by default the
+    // listener binds a port the system chooses.
+    std::optional<int> alarmPort = 0;
     std::unique_ptr<TfrmTarnwick> window;
 };

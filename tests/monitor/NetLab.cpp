@@ -1,79 +1,24 @@
 #include "NetLab.h"
 
-#include <array>
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
-#include <dirent.h>
-#include <exception>
-#include <fcntl.h>
-#include <sched.h>
-#include <stdexcept>
-#include <thread>
+#include "NetNamespaces.h"
+
 #include <unistd.h>
-#include <vector>
+
+using NetNamespaces::mustRun;
+using NetNamespaces::run;
 
 namespace {
-
 constexpr const char* kPrefix = "twlab";
-
-// Runs a shell command, returns its status and what it printed.
-int run(const std::string& command, std::string* output = nullptr)
-{
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::array<char, 256> chunk{};
-    std::string text;
-    while (std::fgets(chunk.data(), int(chunk.size()), pipe))
-        text += chunk.data();
-    const int status = ::pclose(pipe);
-    if (output)
-        *output = text;
-    return status;
-}
-
-void mustRun(const std::string& command)
-{
-    std::string output;
-    if (run(command, &output) != 0)
-        throw std::runtime_error("network lab: `" + command + "` failed: " + output);
-}
-
-// Namespaces left behind by a test process that was killed: their name carries its pid.
-void removeStaleLabs()
-{
-    DIR* dir = ::opendir("/run/netns");
-    if (!dir)
-        return;
-    std::vector<std::string> stale;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.rfind(kPrefix, 0) != 0)
-            continue;
-        const pid_t owner = pid_t(std::atol(name.c_str() + std::string(kPrefix).size()));
-        if (owner > 0 && ::kill(owner, 0) != 0 && errno == ESRCH)
-            stale.push_back(name);
-    }
-    ::closedir(dir);
-    for (const std::string& name : stale)
-        run("ip netns del " + name);
-}
-
 } // namespace
 
 std::string NetLab::unavailableReason()
 {
-    if (::geteuid() != 0)
-        return "network namespaces need root";
-    if (run("ip -V") != 0)
-        return "the ip command (iproute2) is missing";
-    return {};
+    return NetNamespaces::unavailableReason();
 }
 
 NetLab::NetLab()
 {
-    removeStaleLabs();
+    NetNamespaces::removeStale(kPrefix);
     const std::string base = kPrefix + std::to_string(::getpid());
     m_probe = base + "p";
     m_router = base + "r";
@@ -138,20 +83,5 @@ const std::string& NetLab::name(Ns ns) const
 
 void NetLab::runIn(Ns ns, const std::function<void()>& work) const
 {
-    std::exception_ptr failure;
-    const std::string path = "/run/netns/" + name(ns);
-    std::thread thread([&] {
-        try {
-            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0 || ::setns(fd, CLONE_NEWNET) != 0)
-                throw std::runtime_error("network lab: cannot enter " + path);
-            ::close(fd);
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    thread.join();
-    if (failure)
-        std::rethrow_exception(failure);
+    NetNamespaces::runIn(name(ns), work);
 }

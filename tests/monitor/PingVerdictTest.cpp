@@ -2,17 +2,40 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 using namespace PingVerdict;
 
 TEST(PingVerdict, HalvesRoundToTheEvenNeighbour)
 {
     const struct {
-        double value;
-        qint64 rounded;
-    } cases[] = {{62.5, 62},     {37.5, 38}, {0.5, 0},   {1.5, 2},   {2.5, 2}, {1016.0, 1016},
-                 {1015.6, 1016}, {20.4, 20}, {-2.5, -2}, {-3.5, -4}, {-0.4, 0}};
+        qint64 numerator, denominator, rounded;
+    } cases[] = {{125, 2, 62},    {75, 2, 38},  {1, 2, 0},   {3, 2, 2},   {5, 2, 2},  {5080, 5, 1016},
+                 {5078, 5, 1016}, {102, 5, 20}, {-5, 2, -2}, {-7, 2, -4}, {-2, 5, 0}, {-3, 5, -1}};
     for (const auto& c : cases)
-        EXPECT_EQ(roundHalfEven(c.value), c.rounded) << c.value;
+        EXPECT_EQ(roundedQuotient(c.numerator, c.denominator), c.rounded) << c.numerator << "/" << c.denominator;
+}
+
+// Every share of answered requests up to 2000 per address against the exact rule: the per cent
+// figure k nearest to answered / count, the even one when two are equally near.
+TEST(PingVerdict, EveryCurrentQualityUpTo2000RequestsIsTheNearestPercentage)
+{
+    EXPECT_EQ(currentQuality(23, 40), 58);   // 57.5, which floating point sees as 57.4999...
+    EXPECT_EQ(currentQuality(109, 200), 54); // 54.5
+    for (qint64 count = 1; count <= 2000; ++count) {
+        for (qint64 answered = 0; answered <= count; ++answered) {
+            qint64 best = 0;
+            qint64 bestDistance = answered * 100; // distance of k = 0, times count
+            for (qint64 k = 1; k <= 100; ++k) {
+                const qint64 distance = std::abs(answered * 100 - k * count);
+                if (distance < bestDistance || (distance == bestDistance && k % 2 == 0)) {
+                    best = k;
+                    bestDistance = distance;
+                }
+            }
+            ASSERT_EQ(currentQuality(int(answered), int(count)), best) << answered << " of " << count;
+        }
+    }
 }
 
 TEST(PingVerdict, WorkedExamplesOfQualityAndRoundTripTime)

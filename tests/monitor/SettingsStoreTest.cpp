@@ -3,6 +3,8 @@
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
 
+#include "ScratchMount.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -130,4 +132,23 @@ TEST_F(SettingsStoreTest, AnUnreadableFileIsNeverReplaced)
     SettingsStore store(file);
     EXPECT_THROW(store.write(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v")), AppError);
     EXPECT_TRUE(QFileInfo(file).isDir());
+}
+
+TEST(SettingsStoreOnAFullDisk, AFailedWriteLeavesTheFileWhole)
+{
+    ScratchMount disk;
+    if (disk.unavailable())
+        GTEST_SKIP() << disk.unavailable();
+    const QString path = disk.filePath(QStringLiteral("Para.ini"));
+    writeAll(path, kWindowsFile);
+    disk.fill();
+    SettingsStore store(path);
+    try {
+        store.write(QStringLiteral("PingPara"), QStringLiteral("PingCount"), QStringLiteral("10"));
+        FAIL() << "a write on a full disk succeeded";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Unable to write to ") + path);
+    }
+    EXPECT_EQ(readAll(path), kWindowsFile);
+    EXPECT_EQ(store.read(QStringLiteral("PingPara"), QStringLiteral("PingCount")), QStringLiteral("4"));
 }

@@ -15,6 +15,27 @@ TEST(CodePage, SeparatorsBesideChineseSurviveTheRoundTrip)
     EXPECT_EQ(CodePage::fromGbk(CodePage::toGbk(text)), text);
 }
 
+TEST(CodePage, EveryCharacterGbkCannotHoldBecomesAQuestionMark)
+{
+    const struct {
+        QString text;
+        QByteArray gbk;
+    } cases[] = {
+        {QStringLiteral("a\uFE02b"), "a?b"},                  // variation selector
+        {QStringLiteral("a\u00ADb"), "a?b"},                  // soft hyphen
+        {QStringLiteral("a\u200Bb\u200Dc"), "a?b?c"},         // zero-width space and joiner
+        {QStringLiteral("\uFEFF\u6C34\uFE0F"), "?\xcb\xae?"}, // byte-order mark, 水, emoji selector
+        {QStringLiteral("a") + QChar(0xD83D), "a?"},          // lone surrogate at the end
+        {QStringLiteral("a") + QChar(0xDE00) + QStringLiteral("b") + QChar(0xD83D) + QStringLiteral("c"), "a?b?c"},
+        {QStringLiteral("\U0001F600\u00e9"), "?\xa8\xa6"}, // emoji, é
+    };
+    for (const auto& c : cases) {
+        const QByteArray gbk = CodePage::toGbk(c.text);
+        EXPECT_EQ(gbk, c.gbk) << c.text.toStdString();
+        EXPECT_NE(CodePage::fromGbk(gbk), c.text); // the round trip shows the loss
+    }
+}
+
 TEST(CodePage, TextThatWouldNotComeBackByteForByteIsNotGbk)
 {
     const QByteArray cases[] = {

@@ -3,6 +3,8 @@
 #include "records/InfoPane.h"
 #include "records/TimeStamp.h"
 
+#include "ScratchMount.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -66,15 +68,23 @@ TEST(PaneFiles, LogFileIsGbkWithCrLfAndNoByteOrderMark)
     EXPECT_EQ(pane.info().count(), 0);
 }
 
-TEST(PaneFiles, EmptyPaneGivesAnEmptyFileAndASecondSaveInTheSameSecondOverwrites)
+TEST(PaneFiles, EmptyPaneGivesAnEmptyFileAndASaveInATakenSecondTakesTheNextFreeOne)
 {
     QTemporaryDir dir;
     InfoPane pane;
     pane.addInfo(QStringLiteral("first"));
     const QString first = PaneFiles::saveAndClear(pane, dir.path(), QString(), kAt);
     const QString second = PaneFiles::saveAndClear(pane, dir.path(), QString(), kAt);
-    EXPECT_EQ(first, second);
+    const QString third = PaneFiles::saveAndClear(pane, dir.path(), QString(), kAt);
+    EXPECT_EQ(QFileInfo(second).fileName(), QStringLiteral("log20261207143006.txt"));
+    EXPECT_EQ(QFileInfo(third).fileName(), QStringLiteral("log20261207143007.txt"));
+    EXPECT_EQ(readAll(first), QByteArray("first\r\n"));
     EXPECT_EQ(readAll(second), QByteArray());
+    pane.report().append(QStringLiteral("r"));
+    pane.setReportShown(true);
+    QFile(dir.filePath(QStringLiteral("rep10.0.0.120261207143005.txt"))).open(QIODevice::WriteOnly);
+    EXPECT_EQ(QFileInfo(PaneFiles::saveAndClear(pane, dir.path(), QStringLiteral("10.0.0.1:a"), kAt)).fileName(),
+              QStringLiteral("rep10.0.0.120261207143006.txt"));
 }
 
 TEST(PaneFiles, AShownReportIsSavedUnderTheCaretLinesAddressAndOnlyItIsCleared)
@@ -116,4 +126,23 @@ TEST(PaneFiles, AFailedSaveRaisesTheFileErrorAndLosesNothing)
             << e.text().toStdString();
     }
     EXPECT_EQ(pane.info().lines(), QStringList{QStringLiteral("keep me")});
+}
+
+TEST(PaneFiles, OnAFullDiskSaveAndClearSaysWhyAndKeepsThePane)
+{
+    ScratchMount disk;
+    if (disk.unavailable())
+        GTEST_SKIP() << disk.unavailable();
+    InfoPane pane;
+    pane.addInfo(QStringLiteral("keep me"));
+    disk.fill();
+    const QString log = PaneFiles::logFilePath(disk.path(), kAt);
+    try {
+        PaneFiles::saveAndClear(pane, disk.path(), QString(), kAt);
+        FAIL() << "saving on a full disk succeeded";
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("Cannot create file \"%1\". No space left on device").arg(log));
+    }
+    EXPECT_EQ(pane.info().lines(), QStringList{QStringLiteral("keep me")});
+    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral(".filler")});
 }

@@ -1,0 +1,272 @@
+#include "alarm/NetworkAlarms.h"
+#include "PeerSocket.h"
+#include "QtPrinters.h"
+#include "StationLab.h"
+#include "alarm/AlarmBurst.h"
+#include "alarm/AlarmDispatch.h"
+#include "alarm/AlarmKind.h"
+#include "alarm/MessengerSender.h"
+#include "alarm/ReceivedAlarms.h"
+#include "alarm/UdpSrv.h"
+#include "platform/CodePage.h"
+#include "platform/SocketError.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kStamp = QStringLiteral("2026-12-08 10:00:00 -> ");
+
+// A Messenger service that records every message; `before` runs first (to look at the wire).
+struct RecordingMessenger : MessengerSender {
+    int send(const QString& receiver, const QString& text) override
+    {
+        if (before)
+            before();
+        sent << receiver + u'|' + text;
+        return status;
+    }
+    QStringList sent;
+    int status = 0;
+    std::function<void()> before;
+};
+
+// The network alarms of one station, with its pane as a list of lines.
+struct Station {
+    NetworkAlarms::Settings settings{false, true, true, true, QStringLiteral("请查找原因！谢谢！")};
+    QStringList receivers;
+    QStringList pane;
+    RecordingMessenger messenger;
+    UdpSrv udp{[](const QByteArray&, quint32) {}};
+    NetworkAlarms alarms{{[this] { return settings; }, [this] { return receivers; },
+                          [this](const QString& line) { pane << line; }, [] { return kStamp; }},
+                         udp,
+                         messenger};
+};
+
+// Lets the listener hand datagrams over until the condition holds or the time runs out.
+bool pumpUntil(const std::function<bool()>& done, int ms = 3000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace
+
+TEST(NetworkAlarms, AlarmTextOfEachKindAndSwitch)
+{
+    const QString key = QStringLiteral("127.0.0.1:本地地址");
+    struct Case {
+        int kind;
+        bool kindWords, extra;
+        QString expected;
+    } cases[] = {
+        {Break, true, true, key + QStringLiteral("断网报警。请查找原因！谢谢！")},
+        {Bad, true, false, key + QStringLiteral("网络质量太差报警。")},
+        {Slow, true, true, key + QStringLiteral("网络响应太慢报警。请查找原因！谢谢！")},
+        {Remote, true, true, key + QStringLiteral("的网络报警。请查找原因！谢谢！")},
+        {CallTest, true, true, key + QStringLiteral("报警。请查找原因！谢谢！")},
+        {Break, false, true, key + QStringLiteral("报警。请查找原因！谢谢！")},
+        {Remote, false, false, key + QStringLiteral("报警。")},
+    };
+    for (const Case& c : cases) {
+        const NetworkAlarms::Settings s{true, true, c.kindWords, c.extra, QStringLiteral("请查找原因！谢谢！")};
+        EXPECT_EQ(NetworkAlarms::alarmText(c.kind, key, s), c.expected) << c.kind;
+    }
+}
+
+TEST(ReceivedAlarms, ReceivedTextIsOneSafeLineAndItsAddressPart)
+{
+    struct Case {
+        QByteArray payload;
+        QString shown, address;
+    } cases[] = {
+        {CodePage::toGbk(QStringLiteral(" 10.0.0.5:机房断网报警。 ")), QStringLiteral(" 10.0.0.5:机房断网报警。 "),
+         QStringLiteral("10.0.0.5:机房断网报警。")},
+        {CodePage::toGbk(QStringLiteral("10.0.0.5:机房 = 0%,0")), QStringLiteral("10.0.0.5:机房 = 0%,0"),
+         QStringLiteral("10.0.0.5:机房")},
+        {QByteArray("\x01"
+                    "a\r\nb\0c\x1b",
+                    8),
+         QStringLiteral("\uFFFDa  b\uFFFDc\uFFFD"), QStringLiteral("a  b\uFFFDc")},
+        {QByteArray("\x81=x"), QStringLiteral("\uFFFD=x"), QStringLiteral("\uFFFD")},
+        {QByteArray(), QString(), QString()},
+    };
+    for (const Case& c : cases) {
+        const QString text = ReceivedAlarms::receivedText(c.payload);
+        EXPECT_EQ(ReceivedAlarms::oneLine(text), c.shown);
+        EXPECT_EQ(ReceivedAlarms::oneLine(ReceivedAlarms::addressText(text)), c.address);
+    }
+    // A datagram at the size limit is cut, never inside a character.
+    EXPECT_EQ(ReceivedAlarms::receivedText(QByteArray(UdpSrv::kMaxDatagram, 'x')),
+              QString(ReceivedAlarms::kMaxShown, u'x'));
+    EXPECT_EQ(ReceivedAlarms::receivedText(CodePage::toGbk(QString(3000, u'断'))), QString(1000, u'断'));
+}
+
+TEST(ReceivedAlarms, SenderCheckIgnoresCaseAndOuterBlanksButNotNames)
+{
+    const quint32 loopback = 0x7f000001;
+    EXPECT_TRUE(
+        ReceivedAlarms::isListedReceiver(loopback, {QStringLiteral("10.0.0.1"), QStringLiteral(" 127.0.0.1\t")}));
+    EXPECT_FALSE(
+        ReceivedAlarms::isListedReceiver(loopback, {QStringLiteral("localhost"), QStringLiteral("127.0.0.10")}));
+    EXPECT_FALSE(ReceivedAlarms::isListedReceiver(loopback, {}));
+}
+
+TEST(MessengerSender, CutsAtTheLimitNeverInsideASurrogatePair)
+{
+    EXPECT_EQ(MessengerSender::cut(QStringLiteral("abc"), 3), QStringLiteral("abc"));
+    EXPECT_EQ(MessengerSender::cut(QStringLiteral("abcd"), 3), QStringLiteral("abc"));
+    EXPECT_EQ(MessengerSender::cut(QStringLiteral("ab\U0001F600"), 3), QStringLiteral("ab"));
+}
+
+TEST(AlarmBurst, FirstAlarmRunsEverythingTheRestOfTheWindowIsCoalesced)
+{
+    AlarmBurst burst(1000, 2);
+    auto admit = [&](qint64 t) {
+        const auto a = burst.admit(t);
+        return QStringLiteral("%1%2").arg(a.immediateChannels).arg(a.deferredNow);
+    };
+    EXPECT_EQ(admit(0), "11");
+    EXPECT_EQ(admit(10), "10");
+    EXPECT_EQ(admit(20), "00");           // past the limit of quick channels
+    EXPECT_TRUE(burst.closeWindow(1000)); // one run owed for the two after the first
+    EXPECT_EQ(admit(1500), "10");         // inside the window the run opened
+    EXPECT_TRUE(burst.closeWindow(2000));
+    EXPECT_FALSE(burst.closeWindow(3000)); // a quiet window closes
+    EXPECT_EQ(admit(5000), "11");
+    EXPECT_FALSE(burst.closeWindow(6000));
+}
+
+TEST(UdpSrv, HandsOverEachDatagramUpToTheLimitInOrderWhateverTheHandlerDoes)
+{
+    QList<QByteArray> handled;
+    UdpSrv udp([&](const QByteArray& payload, quint32 sender) {
+        EXPECT_EQ(sender, 0x7f000005u);
+        handled << payload;
+        if (payload == "throw")
+            throw std::runtime_error("sound device gone");
+    });
+    udp.open();
+    PeerSocket peer("127.0.0.5");
+    const QByteArray full(UdpSrv::kMaxDatagram, 'f');
+    const QList<QByteArray> sent = {QByteArray(), full, QByteArray(UdpSrv::kMaxDatagram + 1, 'o'), "throw", "last"};
+    for (const QByteArray& payload : sent)
+        ASSERT_TRUE(peer.sendTo(payload, "127.0.0.1", udp.boundPort()));
+    ASSERT_TRUE(pumpUntil([&] { return handled.size() == 4; }));
+    EXPECT_EQ(handled, (QList<QByteArray>{QByteArray(), full, "throw", "last"}));
+    QElapsedTimer stopping;
+    stopping.start();
+    udp.close();
+    EXPECT_LT(stopping.elapsed(), UdpSrv::kWaitMs + 500);
+    EXPECT_FALSE(udp.isOpen());
+}
+
+TEST(NetworkAlarms, BindFailureIsReportedAndEachLaterSendBindsAgain)
+{
+    auto blocker = std::make_unique<PeerSocket>("0.0.0.0");
+    Station st;
+    st.udp.setDefaultPort(blocker->port());
+    EXPECT_THROW(st.udp.open(), SocketError);
+    const QString failed = QStringLiteral("UDP发送失败！") + qt_error_string(EADDRINUSE);
+    EXPECT_EQ(st.alarms.SendUdpText(QStringLiteral("127.0.0.1"), blocker->port(), QStringLiteral("x")), failed);
+    EXPECT_EQ(st.pane, QStringList{kStamp + failed});
+    EXPECT_FALSE(st.udp.isOpen());
+    const int port = blocker->port();
+    blocker.reset();
+    EXPECT_EQ(st.alarms.SendUdpText(QStringLiteral("127.0.0.1"), port, QStringLiteral("x")), QString());
+    EXPECT_TRUE(st.udp.isOpen());
+    EXPECT_EQ(st.udp.boundPort(), port);
+}
+
+TEST(NetworkAlarms, FailedSendsAreReportedPerReceiverAndTheOthersGoOn)
+{
+    Station st;
+    st.udp.open();
+    st.udp.setDefaultPort(st.udp.boundPort());
+    st.settings.useMessenger = true;
+    st.messenger.status = 1;
+    st.receivers = {QString(), QStringLiteral("255.255.255.255"), QStringLiteral("nohost.invalid")};
+    st.alarms.SendNetworkAlarm(Break, QStringLiteral("10.0.0.1:a"));
+    const QString messenger = kStamp + QStringLiteral("1信使服务发送失败！请确定是否已打开信使服务！");
+    ASSERT_EQ(st.pane.size(), 6) << st.pane.join(u'\n').toStdString();
+    EXPECT_EQ(st.pane[0], messenger);
+    EXPECT_EQ(st.pane[1], kStamp + QStringLiteral("UDP发送失败！接收主机地址为空"));
+    EXPECT_EQ(st.pane[3], kStamp + QStringLiteral("UDP发送失败！") + qt_error_string(EACCES)); // broadcast is off
+    EXPECT_TRUE(st.pane[5].startsWith(kStamp + QStringLiteral("UDP发送失败！")));
+    EXPECT_EQ(st.messenger.sent.size(), 3);
+    // Nothing to send to: nothing is sent and nothing written, also by the test button.
+    st.pane.clear();
+    st.receivers.clear();
+    st.alarms.BitBtn3Click();
+    EXPECT_TRUE(st.pane.isEmpty());
+}
+
+TEST(NetworkAlarmsBetweenStations, EachReceiverGetsTheGbkTextFromTheAlarmPortMessengerFirst)
+{
+    if (const std::string why = StationLab::unavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    StationLab lab;
+    std::unique_ptr<PeerSocket> peer;
+    lab.runIn(StationLab::Station::A, [&] { peer = std::make_unique<PeerSocket>("0.0.0.0", 44444); });
+    Station st;
+    st.udp.setDefaultPort(44444);
+    lab.runIn(StationLab::Station::B, [&] { st.udp.open(); });
+    st.receivers = {QString::fromLatin1(StationLab::kA), QString::fromLatin1(StationLab::kA2)};
+    st.settings.useMessenger = true;
+    QStringList wire; // Messenger messages and datagrams in the order they went out
+    auto drain = [&] {
+        for (int wait = 300; auto d = peer->receive(wait); wait = 0) {
+            EXPECT_EQ(d->source, StationLab::kB);
+            EXPECT_EQ(d->sourcePort, 44444);
+            wire << QStringLiteral("udp %1 ").arg(QString::fromStdString(d->destination)) +
+                        QString::fromLatin1(d->payload.toHex());
+        }
+    };
+    st.messenger.before = [&] {
+        drain();
+        wire << QStringLiteral("messenger");
+    };
+    const QString key = QStringLiteral("198.51.100.7:机房");
+    st.alarms.SendNetworkAlarm(Break, key);
+    drain();
+    const QString text = key + QStringLiteral("断网报警。请查找原因！谢谢！");
+    const QString hex = QString::fromLatin1(CodePage::toGbk(text).toHex());
+    EXPECT_EQ(st.messenger.sent, (QStringList{st.receivers[0] + u'|' + text, st.receivers[1] + u'|' + text}));
+    EXPECT_EQ(wire, (QStringList{"messenger", "udp 192.0.2.1 " + hex, "messenger", "udp 192.0.2.3 " + hex}));
+    EXPECT_EQ(st.pane, (QStringList{kStamp + QStringLiteral("已通过信使服务向192.0.2.1发送报警信息！"),
+                                    kStamp + QStringLiteral("已通过UDP方式向192.0.2.1发送报警信息！"),
+                                    kStamp + QStringLiteral("已通过信使服务向192.0.2.3发送报警信息！"),
+                                    kStamp + QStringLiteral("已通过UDP方式向192.0.2.3发送报警信息！")}));
+}
+
+TEST(ReceivedAlarms, ABurstReachesTheQuickChannelsUpToTheLimitAndMailsOnceNowAndOnceAtTheWindowsEnd)
+{
+    QStringList journal;
+    AlarmDispatch dispatch([] { return AlarmDispatch::Switches{false, false, true, true}; }, nullptr);
+    dispatch.sendNetworkAlarm = [&](int code, const QString& address) {
+        journal << QStringLiteral("relay %1 %2").arg(code).arg(address);
+    };
+    dispatch.sendAlarmMail = [&](const QString&) { journal << QStringLiteral("mail"); };
+    QStringList pane;
+    ReceivedAlarms received({[] { return QStringList{QStringLiteral("10.0.0.9")}; },
+                             [&](const QString& line) { pane << line; }, [] { return kStamp; }},
+                            dispatch, AlarmBurst(300, 2));
+    for (const char* text : {"a=1", "b", "c", "d"})
+        received.UdpSrvUDPRead(text, 0x0a000001);
+    received.UdpSrvUDPRead("listed", 0x0a000009);
+    EXPECT_EQ(journal, (QStringList{"relay 4 a", "mail", "relay 4 b"}));
+    EXPECT_EQ(pane, (QStringList{kStamp + "a=1", kStamp + "b", kStamp + "c", kStamp + "d"}));
+    dispatch.setCurrentCode(NoAlarm); // a cycle began meanwhile: the burst is still owed its mail
+    ASSERT_TRUE(pumpUntil([&] { return journal.size() == 4; }, 2000));
+    EXPECT_EQ(journal.last(), QStringLiteral("mail"));
+    EXPECT_EQ(dispatch.currentCode(), Remote);
+    // A quiet window after it sends nothing more.
+    pumpUntil([] { return false; }, 700);
+    EXPECT_EQ(journal.size(), 4);
+}
