@@ -89,7 +89,6 @@ int main()
         silent << QStringLiteral("203.0.113.%1").arg(i);
         hostBatch += "addr add 203.0.113." + std::to_string(i) + "/26 dev h0\n";
     }
-    QFile::remove(QStringLiteral("/tmp/tw-bench-router.batch"));
     {
         QFile f(QStringLiteral("/tmp/tw-bench-router.batch"));
         f.open(QIODevice::WriteOnly);
@@ -140,6 +139,8 @@ int main()
                              " fping -q -C 4 -t 5000 -p 5000 -f /tmp/tw-bench-targets.txt 2>/dev/null; test $? -le 1");
     const double fping = seconds(Clock::now() - start);
 
+    for (const char* file : {"/tmp/tw-bench-router.batch", "/tmp/tw-bench-host.batch", "/tmp/tw-bench-targets.txt"})
+        QFile::remove(QString::fromLatin1(file));
     std::printf("cycle, 1000 addresses (100 silent), 4 requests each, 128 side by side: %.1f s, %d unreachable\n", ours,
                 unreachable);
     if (fpingRan)
