@@ -96,6 +96,7 @@ void PingCycle::pingSideBySide(int count, int limit)
         int pingCount;
     };
     std::map<int, Started> started; // by line index, until the address's verdict is written
+    m_sideBySide->abandon();        // whatever a cycle cut short by a failing alarm channel left in flight
     int next = 0;
     bool stopped = false;
     for (;;) {
