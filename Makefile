@@ -6,11 +6,11 @@ RUN_DIR   ?= run
 JOBS      ?= $(shell nproc)
 
 PACKAGES = build-essential cmake g++ pkg-config \
-           qt6-base-dev qt6-multimedia-dev \
+           qt6-base-dev qt6-multimedia-dev qt6-serialport-dev \
            libgtest-dev libgmock-dev libbenchmark-dev \
            fonts-wqy-microhei iproute2 iputils-ping \
            python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-           xvfb trayer libsndfile1-dev libsamplerate0-dev
+           xvfb trayer libsndfile1-dev libsamplerate0-dev mgetty-voice
 
 .PHONY: run test bench deps build clean format
 

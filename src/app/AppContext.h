@@ -3,6 +3,7 @@
 #include "desktop/Autostart.h"
 
 #include <QString>
+#include <QStringList>
 
 class EchoProbe;
 class Prompter;
@@ -17,4 +18,6 @@ struct AppContext {
     QString autostartLocation = Autostart::kDefaultLocation;
     // The echo probe the ping cycle uses; null: the window's own ICMP probe.
     EchoProbe* probe = nullptr;
+    // Serial devices named on the command line, offered as telephone lines besides the ports found.
+    QStringList modems;
 };

@@ -13,6 +13,7 @@ struct AppOptions {
     int cycles = 0;        // end in order once this many ping cycles have ended; 0: run on
     QString reportPeriod;  // --report: print the alarm report of this period and end
     QString reportAddress; // --address: the address key of that report
+    QStringList modems;    // --modem, repeatable: serial devices offered as telephone lines besides those found
 
     // Parses the arguments (the program name first). On a usage error returns nullopt and sets *error.
     static std::optional<AppOptions> parse(const QStringList& arguments, QString* error);

@@ -99,6 +99,7 @@ int main(int argc, char* argv[])
     context.dataDir = dataDirOf(*options);
     QDir().mkpath(context.dataDir);
     context.headless = headless;
+    context.modems = options->modems;
     std::unique_ptr<Prompter> prompter;
     if (headless)
         prompter = std::make_unique<StreamPrompter>();
