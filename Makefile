@@ -10,7 +10,7 @@ PACKAGES = build-essential cmake g++ pkg-config \
            libgtest-dev libgmock-dev libbenchmark-dev \
            fonts-wqy-microhei iproute2 iputils-ping \
            python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-           xvfb trayer libsndfile1-dev libsamplerate0-dev mgetty-voice
+           xvfb trayer libsndfile1-dev libsamplerate0-dev mgetty-voice mgetty-pvftools
 
 .PHONY: run test bench deps build clean format
 

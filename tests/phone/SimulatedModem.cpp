@@ -211,7 +211,11 @@ QList<QByteArray> SimulatedModem::execute(QByteArray body, bool* dialled)
             endCall();
             break;
         case 'I':
-            info << (value == 0 ? QByteArray("56000") : value == 3 ? identification : QByteArray("OK-VALUE"));
+            // A product code no client keeps in its table of known modems, so that it probes for V.253.
+            if (value == 0)
+                info << "SIM253";
+            else if (value == 3)
+                info << identification;
             break;
         case 'Q':
         case 'L':
@@ -256,7 +260,7 @@ bool SimulatedModem::extended(const QByteArray& command, QList<QByteArray>* info
         else
             m_offHook = true;
     } else if (command == "VTX") {
-        if (m_class != 8 || !m_connected)
+        if (m_class != 8 || !m_offHook)
             return false;
         m_transmitting = true;
         m_pendingDle = false;
