@@ -102,8 +102,6 @@ int SimulatedModem::bytesPerSecond() const
 
 void SimulatedModem::onReadable()
 {
-    if (m_transmitting)
-        return; // taken at the real-time pace by transmitTick
     char buffer[4096];
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     if (n > 0)
@@ -263,6 +261,7 @@ bool SimulatedModem::extended(const QByteArray& command, QList<QByteArray>* info
         if (m_class != 8 || !m_offHook)
             return false;
         m_transmitting = true;
+        m_notifier->setEnabled(false); // the sound is taken at the line's pace by transmitTick
         m_pendingDle = false;
         m_sessionBytes = 0;
         m_transmitClock.start();
@@ -372,6 +371,7 @@ void SimulatedModem::transmitBytes(const QByteArray& bytes)
             } else if (c == kEtx) {
                 m_transmitting = false;
                 m_transmitTimer.stop();
+                m_notifier->setEnabled(true);
                 audioSessionBytes.append(m_sessionBytes);
                 lastSessionMs = m_transmitClock.elapsed();
                 result("OK");
