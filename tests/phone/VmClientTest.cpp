@@ -23,10 +23,10 @@ protected:
             GTEST_SKIP() << "mgetty-voice's vm is not installed";
         if (::geteuid() != 0)
             GTEST_SKIP() << "vm opens its line below /dev, which needs root for the link to the simulator";
-        QFile::remove(kLink);
-        ASSERT_TRUE(QFile::link(sim.path(), kLink));
+        QFile::remove(link);
+        ASSERT_TRUE(QFile::link(sim.path(), link));
     }
-    void TearDown() override { QFile::remove(kLink); }
+    void TearDown() override { QFile::remove(link); }
 
     // Runs vm with the arguments while the simulator answers; its exit status, -1 when it hung.
     int runVm(const QStringList& arguments, int ms = 60000)
@@ -49,15 +49,16 @@ protected:
         return vm.exitStatus() == QProcess::NormalExit ? vm.exitCode() : -1;
     }
 
-    static inline const QString kLink = QStringLiteral("/dev/ttyV0");
+    // One device name per test process, so that tests running side by side do not share vm's lock.
+    const QString device = QStringLiteral("ttyV%1").arg(::getpid());
+    const QString link = QStringLiteral("/dev/") + device;
     SimulatedModem sim;
     QByteArray output;
 };
 
 TEST_F(VmClientTest, DialsThroughTheSimulator)
 {
-    EXPECT_EQ(runVm({QStringLiteral("dial"), QStringLiteral("-l"), QStringLiteral("ttyV0"), QStringLiteral("5551234")}),
-              0)
+    EXPECT_EQ(runVm({QStringLiteral("dial"), QStringLiteral("-l"), device, QStringLiteral("5551234")}), 0)
         << output.toStdString();
     EXPECT_TRUE(sim.commands.contains("ATD5551234")) << output.toStdString();
     EXPECT_TRUE(sim.commands.contains("AT+VLS=0")) << "vm hangs up: " << sim.commands.join(" | ").toStdString();
@@ -70,7 +71,7 @@ TEST_F(VmClientTest, ReadsAKeyThroughTheSimulator)
             QTimer::singleShot(1500, &sim, [this] { sim.pressKey('7'); });
     });
     const int status = runVm({QStringLiteral("wait"), QStringLiteral("-P"), QStringLiteral("-t"), QStringLiteral("-l"),
-                              QStringLiteral("ttyV0"), QStringLiteral("10")});
+                              device, QStringLiteral("10")});
     EXPECT_EQ(status, 0) << output.toStdString();
     EXPECT_TRUE(output.contains('7')) << output.toStdString() << sim.commands.join(" | ").toStdString();
 }
@@ -92,7 +93,7 @@ TEST_F(VmClientTest, PlaysAFileThroughTheSimulator)
                                 {QStringLiteral("V253modem"), QStringLiteral("8"),
                                  dir.filePath(QStringLiteral("tone.pvf")), dir.filePath(QStringLiteral("tone.rmd"))}),
               0);
-    EXPECT_EQ(runVm({QStringLiteral("play"), QStringLiteral("-t"), QStringLiteral("-l"), QStringLiteral("ttyV0"),
+    EXPECT_EQ(runVm({QStringLiteral("play"), QStringLiteral("-t"), QStringLiteral("-l"), device,
                      dir.filePath(QStringLiteral("tone.rmd"))}),
               0)
         << output.toStdString() << sim.commands.join(" | ").toStdString();
