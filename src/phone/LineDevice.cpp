@@ -415,6 +415,11 @@ void LineDevice::onLineClosed(const QString& reason)
         return;
     m_lineOpen = false;
     m_callExists = m_dialPending = false;
+    // A connected call that loses its line is disconnected, as if the far end had hung up.
+    if (m_connected) {
+        m_failureCode = int(DisconnectModes::kUnknown);
+        status(CallStates::kCallStateMessage, int(CallStates::kDisconnected), int(DisconnectModes::kUnknown));
+    }
     if (!m_everConnected) {
         m_failureCode = TapiErrors::codeOf(TapiErrors::kOperationFailed);
         m_failureReason = reason;

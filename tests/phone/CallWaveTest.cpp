@@ -163,5 +163,8 @@ TEST_F(CallWaveTest, ALineLostDuringPlaybackEndsTheSoundOnceAndReportsIt)
     EXPECT_EQ(count(LineDevice::waPlayDone), 1);
     ASSERT_FALSE(errors.isEmpty());
     EXPECT_TRUE(errors.last().contains(QStringLiteral("lost"))) << errors.last().toStdString();
+    EXPECT_TRUE(std::any_of(statuses.begin(), statuses.end(), [](const Status& s) {
+        return quint32(s.param1) == CallStates::kDisconnected;
+    })) << "the call sequence learns that the call dropped";
     EXPECT_EQ(fails, 0);
 }
