@@ -10,7 +10,7 @@ PACKAGES = build-essential cmake g++ pkg-config \
            libgtest-dev libgmock-dev libbenchmark-dev \
            fonts-wqy-microhei iproute2 iputils-ping \
            python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-           xvfb trayer
+           xvfb trayer libsndfile1-dev libsamplerate0-dev
 
 .PHONY: run test bench deps build clean format
 
