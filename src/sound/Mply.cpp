@@ -7,6 +7,7 @@
 #include <QMediaDevices>
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -38,7 +39,9 @@ bool sameFile(const QString& a, const QString& b)
 }
 
 // A play that has not ended this long after its sound should have has lost its sound server.
-constexpr qint64 kPlaySlackMs = 3000;
+// A sound server may report the end up to a couple of seconds late (a null sink works in blocks
+// of two seconds).
+constexpr qint64 kPlaySlackMs = 5000;
 
 } // namespace
 
@@ -106,19 +109,31 @@ void Mply::play()
     prepareOutput();
 
     m_sink = std::make_unique<QAudioSink>(output(), m_outputFormat);
-    m_playBuffer.close();
-    m_playBuffer.setData(m_pcm);
-    m_playBuffer.open(QIODevice::ReadOnly);
-    connect(m_sink.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-        if (!m_playing || !m_sink)
-            return;
-        if (state == QAudio::IdleState && m_playBuffer.atEnd())
-            finishPlay(Notify::Successful);
-        else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError)
-            finishPlay(Notify::Failure);
+    // Each play reads from a buffer of its own, released with its sink: a sink that is still
+    // being wound down must not touch the buffer of the play that follows it.
+    auto* buffer = new QBuffer(m_sink.get());
+    buffer->setData(m_pcm);
+    buffer->open(QIODevice::ReadOnly);
+    // The end is handled from the event loop, never inside the sink's own signal: a sink stopped
+    // there (and the next one started) stalls Qt's PulseAudio stream.
+    const quint64 play = ++m_playId;
+    connect(m_sink.get(), &QAudioSink::stateChanged, this, [this, buffer, play](QAudio::State state) {
+        std::optional<Notify> end;
+        if (state == QAudio::IdleState && buffer->atEnd())
+            end = Notify::Successful;
+        else if (state == QAudio::StoppedState && m_sink && m_sink->error() != QAudio::NoError)
+            end = Notify::Failure;
+        if (end)
+            QMetaObject::invokeMethod(
+                this,
+                [this, play, code = *end] {
+                    if (m_playing && m_playId == play)
+                        finishPlay(code);
+                },
+                Qt::QueuedConnection);
     });
     m_playing = true;
-    m_sink->start(&m_playBuffer);
+    m_sink->start(buffer);
     if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
         m_playing = false;
         m_sink.reset();
@@ -134,11 +149,9 @@ void Mply::finishPlay(Notify code)
 {
     m_playing = false;
     if (m_sink) {
-        // Released later: this may run inside the sink's own signal.
-        QAudioSink* sink = m_sink.release();
-        sink->disconnect(this);
-        sink->stop();
-        sink->deleteLater();
+        m_sink->disconnect(this);
+        m_sink->stop();
+        m_sink.reset();
     }
     if (!m_recording)
         m_watch.stop();

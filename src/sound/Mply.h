@@ -76,8 +76,8 @@ private:
     QByteArray m_pcm; // the sound in m_outputFormat, made on the first play
     QAudioFormat m_outputFormat;
     std::unique_ptr<QAudioSink> m_sink;
-    QBuffer m_playBuffer;
     bool m_playing = false;
+    quint64 m_playId = 0;
     qint64 m_playDeadline = 0;
 
     std::unique_ptr<QAudioSource> m_source;
