@@ -183,4 +183,17 @@ TEST_F(SoundPageTest, AlarmsOfACyclePlayUntilTheNextCycleResetsThem)
     EXPECT_EQ(w.alarmSounds().soundIndex(), 0);
 }
 
+TEST_F(SoundPageTest, ASoundThatCannotPlayCostsOneLineAndTheCycleGoesOn)
+{
+    const QString gone = path(QStringLiteral("gone.wav"));
+    seed(QStringLiteral("[PingPara]\r\nA1=1\r\n[SndPara]\r\nDefSD=192.0.2.1:甲\r\n[Break]\r\n192.0.2.1:甲=") + gone +
+         QStringLiteral("\r\n"));
+    probe.answers = [](const QString&) { return false; };
+    start();
+    EXPECT_EQ(probe.hosts.size(), 8); // both addresses, four requests each
+    EXPECT_EQ(paneLines().filter(QStringLiteral("gone.wav")).size(), 1) << paneLines().join(u'\n').toStdString();
+    EXPECT_EQ(paneLines().filter(QStringLiteral("Ping结束")).size(), 1);
+    EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(u'\n').toStdString();
+}
+
 } // namespace
