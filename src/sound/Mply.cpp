@@ -1,13 +1,11 @@
 #include "sound/Mply.h"
 
-#include <QAudioSink>
 #include <QAudioSource>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMediaDevices>
 
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -49,6 +47,10 @@ Mply::Mply(QObject* parent)
     : QObject(parent)
 {
     m_watch.setInterval(250);
+    connect(&m_output, &SoundOutput::ended, this, [this](quint64 play, bool successful) {
+        if (m_playing && m_playId == play)
+            finishPlay(successful ? Notify::Successful : Notify::Failure);
+    });
     connect(&m_watch, &QTimer::timeout, this, &Mply::watch);
 }
 
@@ -108,35 +110,10 @@ void Mply::play()
         stopRecording();
     prepareOutput();
 
-    m_sink = std::make_unique<QAudioSink>(output(), m_outputFormat);
-    // Each play reads from a buffer of its own, released with its sink: a sink that is still
-    // being wound down must not touch the buffer of the play that follows it.
-    auto* buffer = new QBuffer(m_sink.get());
-    buffer->setData(m_pcm);
-    buffer->open(QIODevice::ReadOnly);
-    // The end is handled from the event loop, never inside the sink's own signal: a sink stopped
-    // there (and the next one started) stalls Qt's PulseAudio stream.
     const quint64 play = ++m_playId;
-    connect(m_sink.get(), &QAudioSink::stateChanged, this, [this, buffer, play](QAudio::State state) {
-        std::optional<Notify> end;
-        if (state == QAudio::IdleState && buffer->atEnd())
-            end = Notify::Successful;
-        else if (state == QAudio::StoppedState && m_sink && m_sink->error() != QAudio::NoError)
-            end = Notify::Failure;
-        if (end)
-            QMetaObject::invokeMethod(
-                this,
-                [this, play, code = *end] {
-                    if (m_playing && m_playId == play)
-                        finishPlay(code);
-                },
-                Qt::QueuedConnection);
-    });
     m_playing = true;
-    m_sink->start(buffer);
-    if (m_sink->error() != QAudio::NoError || m_sink->state() == QAudio::StoppedState) {
+    if (!m_output.start(output(), m_outputFormat, m_pcm, play)) {
         m_playing = false;
-        m_sink.reset();
         throw SoundFileError(QStringLiteral("声音输出设备无法打开"));
     }
     const qint64 durationMs =
@@ -148,11 +125,7 @@ void Mply::play()
 void Mply::finishPlay(Notify code)
 {
     m_playing = false;
-    if (m_sink) {
-        m_sink->disconnect(this);
-        m_sink->stop();
-        m_sink.reset();
-    }
+    m_output.stop();
     if (!m_recording)
         m_watch.stop();
     Q_EMIT notify(code);

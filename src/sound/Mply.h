@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sound/SoundOutput.h"
 #include "sound/WaveFile.h"
 
 #include <QAudioDevice>
@@ -12,7 +13,6 @@
 
 #include <memory>
 
-class QAudioSink;
 class QAudioSource;
 
 // The monitor's one media player. It is opened on one WAV file at a time; whoever opens it ends
@@ -22,8 +22,8 @@ class QAudioSource;
 // the opened file (as the recorder's header gives it) and keeps the samples until they are saved
 // into that same file.
 //
-// Playback goes to the default sound output through QAudioSink, recording comes from the default
-// input through QAudioSource; tests may name other devices.
+// Playback goes to the default sound output through QAudioSink (in a thread of its own), recording comes from the
+// default input through QAudioSource; tests may name other devices.
 class Mply : public QObject {
     Q_OBJECT
 public:
@@ -75,7 +75,7 @@ private:
     WaveCoding m_coding;
     QByteArray m_pcm; // the sound in m_outputFormat, made on the first play
     QAudioFormat m_outputFormat;
-    std::unique_ptr<QAudioSink> m_sink;
+    SoundOutput m_output;
     bool m_playing = false;
     quint64 m_playId = 0;
     qint64 m_playDeadline = 0;
