@@ -108,7 +108,7 @@ TEST_F(AlarmSoundsTest, QueuedSoundsPlayOnceOrInTurnWithRepetition)
         for (int i = 0; i < 3; ++i)
             sounds.PlayAlarmSound(AlarmKind::Break, QStringLiteral("k%1").arg(i));
         EXPECT_EQ(sounds.soundList(), files);
-        QTest::qWaitFor([&] { return played.size() >= (repeat ? 5 : 1); }, 20000);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return played.size() >= (repeat ? 5 : 1); }, 20000));
         QTest::qWait(repeat ? 0 : 2500);
         sounds.StopSound();
         if (repeat)
