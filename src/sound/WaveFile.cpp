@@ -106,6 +106,12 @@ std::vector<float> remixToFloat(const PcmSound& sound, int channels)
 
 PcmSound readWaveFile(const QString& path)
 {
+    WaveCoding coding;
+    return readWaveFile(path, coding);
+}
+
+PcmSound readWaveFile(const QString& path, WaveCoding& coding)
+{
     if (path.isEmpty() || !QFileInfo(path).isFile())
         throw SoundFileError(QStringLiteral("文件不存在"));
     QFile file(path);
@@ -123,6 +129,13 @@ PcmSound readWaveFile(const QString& path)
     if (info.frames < 0 || info.frames > SoundLimits::kMaxSamples / info.channels)
         throw SoundFileError(QStringLiteral("声音文件太长"));
 
+    const int subtype = info.format & SF_FORMAT_SUBMASK;
+    coding = {info.samplerate, info.channels,
+              subtype == SF_FORMAT_PCM_U8   ? 8
+              : subtype == SF_FORMAT_PCM_16 ? 16
+              : subtype == SF_FORMAT_PCM_24 ? 24
+              : subtype == SF_FORMAT_PCM_32 ? 32
+                                            : 0};
     PcmSound sound;
     sound.sampleRate = info.samplerate;
     sound.channels = info.channels;

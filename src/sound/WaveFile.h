@@ -38,6 +38,16 @@ constexpr qint64 kMaxSamples = 16 * 1024 * 1024;
 // file, throws SoundFileError.
 PcmSound readWaveFile(const QString& path);
 
+// The file's own coding as far as a recorder must keep it: bits per sample of its PCM samples
+// (0 for codings that are not plain PCM).
+struct WaveCoding {
+    int sampleRate = 0;
+    int channels = 0;
+    int bitsPerSample = 0;
+};
+// As readWaveFile, and tells the file's coding.
+PcmSound readWaveFile(const QString& path, WaveCoding& coding);
+
 // Mixes down or duplicates channels and resamples (libsamplerate) to the given rate and channel
 // count. Throws SoundFileError for a target outside SoundLimits.
 PcmSound convertSound(const PcmSound& sound, int sampleRate, int channels);
