@@ -3,6 +3,7 @@
 #include "desktop/Autostart.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,4 +28,6 @@ struct AppContext {
     MessengerSender* messenger = nullptr;
     // The network alarm port instead of the one edtDefPort names (0: one the system chooses).
     std::optional<int> alarmPort;
+    // Serial devices named on the command line, offered as telephone lines besides the ports found.
+    QStringList modems;
 };

@@ -45,6 +45,11 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
             if (!address)
                 return std::nullopt;
             options.reportAddress = *address;
+        } else if (arg == QStringLiteral("--modem")) {
+            const auto path = value();
+            if (!path)
+                return std::nullopt;
+            options.modems.append(*path);
         } else {
             *error = QStringLiteral("unknown option: %1").arg(arg);
             return std::nullopt;
@@ -59,17 +64,19 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
 
 QString AppOptions::usage()
 {
-    return QStringLiteral("usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N]\n"
-                          "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
-                          "       tarnwicker --help | --version\n"
-                          "  --data-dir DIR  the program's folder (Para.ini, lists, logs);\n"
-                          "                  default: the executable's folder\n"
-                          "  --headless      no window: information lines to standard output, message boxes to\n"
-                          "                  standard error with their default answer\n"
-                          "  --test-mail     send the test mail once after start-up, then end\n"
-                          "  --cycles N      end once N ping cycles have ended\n"
-                          "  --report P      print the alarm report of period P for the address key of --address\n"
-                          "                  (the lines the report pane would show) without starting the monitor\n"
-                          "  --help, -h      print this text\n"
-                          "  --version       print the version\n");
+    return QStringLiteral(
+        "usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N] [--modem PATH]...\n"
+        "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
+        "       tarnwicker --help | --version\n"
+        "  --data-dir DIR  the program's folder (Para.ini, lists, logs);\n"
+        "                  default: the executable's folder\n"
+        "  --headless      no window: information lines to standard output, message boxes to\n"
+        "                  standard error with their default answer\n"
+        "  --test-mail     send the test mail once after start-up, then end\n"
+        "  --cycles N      end once N ping cycles have ended\n"
+        "  --modem PATH    a serial device to offer as a telephone line besides the ports found\n"
+        "  --report P      print the alarm report of period P for the address key of --address\n"
+        "                  (the lines the report pane would show) without starting the monitor\n"
+        "  --help, -h      print this text\n"
+        "  --version       print the version\n");
 }

@@ -15,6 +15,7 @@ struct AppOptions {
     QString reportAddress; // --address: the address key of that report
     bool help = false;     // --help, -h: print the usage and end
     bool version = false;  // --version: print the version and end
+    QStringList modems;    // --modem, repeatable: serial devices offered as telephone lines besides those found
 
     // Parses the arguments (the program name first). On a usage error returns nullopt and sets *error.
     static std::optional<AppOptions> parse(const QStringList& arguments, QString* error);

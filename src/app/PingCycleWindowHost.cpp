@@ -86,9 +86,10 @@ void PingCycleWindowHost::switchCountdownOn()
     m_window.cycleEnded();
 }
 
-// The alarm sound and the telephone call join the monitor with their own subsystems; until then
-// there is no sound to stop and no call to end.
-void PingCycleWindowHost::stopAlarmSound() {}
+void PingCycleWindowHost::stopAlarmSound()
+{
+    m_window.StopSound();
+}
 
 void PingCycleWindowHost::resetAlarmPositions()
 {
@@ -100,6 +101,7 @@ void PingCycleWindowHost::clearAlarmSoundList()
     m_window.clearAlarmSoundList();
 }
 
+// The telephone call joins the monitor with its own subsystem; until then there is no call to end.
 void PingCycleWindowHost::endCallInProgress() {}
 
 void PingCycleWindowHost::closeWindow()

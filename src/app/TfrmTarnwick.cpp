@@ -8,6 +8,7 @@
 #include "app/NetworkPage.h"
 #include "app/PingCycleWindowHost.h"
 #include "app/Prompter.h"
+#include "app/SoundPage.h"
 #include "desktop/Autostart.h"
 #include "desktop/UsageText.h"
 #include "desktop/gui/TrayIcon.h"
@@ -17,6 +18,9 @@
 #include "platform/AppError.h"
 #include "platform/TerminationFlag.h"
 #include "records/PaneFiles.h"
+#include "sound/AlarmSounds.h"
+#include "sound/Mply.h"
+#include "sound/SoundRecorder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,7 +39,6 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -85,6 +88,7 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
 
     createMailAlarm();
     createMonitor();
+    createSound();
     connectHandlers();
     m_ui.bbPing->setFocus();
 }
@@ -102,9 +106,8 @@ void TfrmTarnwick::FormCreate()
     connectTray();
     m_tray->show();
     loadBoundSettings();
-    for (QWidget* button : {static_cast<QWidget*>(m_ui.SpeedButton1), static_cast<QWidget*>(m_ui.SpeedButton2),
-                            static_cast<QWidget*>(m_ui.SpeedButton3), static_cast<QWidget*>(m_ui.SpeedButton4)})
-        SpeedButtonClick(button);
+    for (QToolButton* button : {m_ui.SpeedButton1, m_ui.SpeedButton2, m_ui.SpeedButton3, m_ui.SpeedButton4})
+        m_soundPage->SpeedButtonClick(button);
     m_ui.edtSendPsw->setText(
         m_settings->read(QStringLiteral("EmailPara"), QStringLiteral("E4"),
                          PasswordScrambler::scramble(QString::fromLatin1(PasswordScrambler::kDefaultPassword))));
@@ -112,7 +115,7 @@ void TfrmTarnwick::FormCreate()
     m_recIpList->load();
     m_phoneList->load();
     m_dispatch->setCurrentCode(0);
-    m_alarmSounds.clear();
+    m_alarmSounds->clearSoundList();
     applyStartupAddressEntries();
     // Opened before the first cycle, so that its alarms already go out from and to the alarm port.
     guarded([this] { m_network->open(m_context.alarmPort); });
@@ -288,7 +291,39 @@ void TfrmTarnwick::cbTelClick()
 
 void TfrmTarnwick::CheckBox4Click()
 {
-    // The default-sound choice is written by the sound page, which stores the selected address.
+    m_soundPage->CheckBox4Click();
+}
+
+// ---- sound alarm
+
+void TfrmTarnwick::createSound()
+{
+    m_mply = std::make_unique<Mply>();
+    AlarmSounds::Host host;
+    host.networkAlarmSound = [this] { return m_ui.netAlarmSD->text(); };
+    host.testCallSound = [this] { return m_ui.Edit6->text(); };
+    host.addInfo = [this](const QString& line) { AddInfo(line); };
+    host.endPreviews = [this] { m_soundPage->endPreviews(); };
+    m_alarmSounds = std::make_unique<AlarmSounds>(*m_mply, *m_settings, m_context.dataDir, std::move(host));
+    m_recorder = std::make_unique<SoundRecorder>(*m_mply, m_context.dataDir);
+    m_soundPage = std::make_unique<SoundPage>(m_ui, *m_settings, *m_context.prompter, *m_alarmSounds, *m_recorder,
+                                              m_context.dataDir, [this](const QString& line) { AddInfo(line); });
+    m_dispatch->playAlarmSound = [this](int code, const QString& address) { PlayAlarmSound(code, address); };
+}
+
+void TfrmTarnwick::PlayAlarmSound(int code, const QString& entryKey)
+{
+    m_alarmSounds->PlayAlarmSound(code, entryKey);
+}
+
+void TfrmTarnwick::StopSound()
+{
+    m_alarmSounds->StopSound();
+}
+
+void TfrmTarnwick::lbSDClick()
+{
+    m_soundPage->lbSDClick();
 }
 
 // ---- lists
@@ -426,13 +461,13 @@ void TfrmTarnwick::lMinClick()
 
 void TfrmTarnwick::resetAlarmPositions()
 {
-    m_soundIndex = 0;
+    m_alarmSounds->setSoundIndex(0);
     m_phonePosition = 0;
 }
 
 void TfrmTarnwick::clearAlarmSoundList()
 {
-    m_alarmSounds.clear();
+    m_alarmSounds->clearSoundList();
 }
 
 // ---- notification area
@@ -444,6 +479,8 @@ void TfrmTarnwick::Ping1Click()
 
 void TfrmTarnwick::N1Click()
 {
+    if (m_ui.cbSD->isChecked())
+        StopSound();
     requestTermination();
 }
 
@@ -551,21 +588,6 @@ void TfrmTarnwick::tbSaveClearClick()
         [this] { PaneFiles::saveAndClear(m_pane, m_context.dataDir, caretLineText(), QDateTime::currentDateTime()); });
 }
 
-// ---- the play and record buttons' two states
-
-void TfrmTarnwick::setSoundButtonIdle(QWidget* button, bool idle)
-{
-    auto* tool = qobject_cast<QToolButton*>(button);
-    button->setProperty("tag", idle ? 1 : 0);
-    if (tool)
-        tool->setIcon(style()->standardIcon(idle ? QStyle::SP_MediaPlay : QStyle::SP_MediaStop));
-}
-
-void TfrmTarnwick::SpeedButtonClick(QWidget* button)
-{
-    setSoundButtonIdle(button, button->property("tag").toInt() != 1);
-}
-
 // ---- wiring
 
 // A list memo: double click and its "设置为可修改" button unlock it; leaving it and "保存" save it.
@@ -633,6 +655,7 @@ void TfrmTarnwick::connectHandlers()
     connect(m_ui.ToolButton13, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton13Click);
     connect(m_ui.MenuItem3, &QAction::triggered, this, &TfrmTarnwick::ToolButton13Click);
 
+    m_soundPage->wire(m_events);
     DefaultButtons::install(this, m_ui.bbPing, m_ui.bbCanc);
 }
 

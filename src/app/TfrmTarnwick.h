@@ -15,8 +15,12 @@
 #include <QTimer>
 
 class AlarmDispatch;
+class AlarmSounds;
 class MailAlarm;
+class Mply;
 class NetworkPage;
+class SoundPage;
+class SoundRecorder;
 class PingCycle;
 class PingCycleWindowHost;
 class TrayIcon;
@@ -52,6 +56,9 @@ public:
     AlarmDispatch& dispatch() { return *m_dispatch; }
     TrayIcon& tray() { return *m_tray; }
     NetworkPage& network() { return *m_network; }
+    AlarmSounds& alarmSounds() { return *m_alarmSounds; }
+    Mply& player() { return *m_mply; }
+    SoundPage& soundPage() { return *m_soundPage; }
     const QTimer& tDisp() const { return m_tDisp; }
     const Countdown& countdown() const { return m_countdown; }
 
@@ -87,6 +94,11 @@ public:
     void CheckBox3Click();
     void cbTelClick();
     void CheckBox4Click();
+
+    // The sound alarm and its page.
+    void PlayAlarmSound(int code, const QString& entryKey);
+    void StopSound();
+    void lbSDClick();
 
     // The lists.
     void mLineDblClick();
@@ -148,8 +160,7 @@ private:
     void wireList(QPlainTextEdit* memo, QToolButton* unlockButton, QToolButton* saveButton,
                   void (TfrmTarnwick::*unlock)(), void (TfrmTarnwick::*save)());
     void connectTray();
-    void setSoundButtonIdle(QWidget* button, bool idle);
-    void SpeedButtonClick(QWidget* button);
+    void createSound();
     void scrollPaneToEnd();
     // Runs a handler; a failure with a text for the operator is shown in the error box.
     void guarded(const std::function<void()>& handler);
@@ -163,6 +174,10 @@ private:
     std::unique_ptr<ListMemo> m_recIpList;
     std::unique_ptr<ListMemo> m_phoneList;
     std::unique_ptr<MailAlarm> m_mailAlarm;
+    std::unique_ptr<Mply> m_mply;
+    std::unique_ptr<AlarmSounds> m_alarmSounds;
+    std::unique_ptr<SoundRecorder> m_recorder;
+    std::unique_ptr<SoundPage> m_soundPage;
     IcmpProbe m_icmp;
     ParallelProbe m_parallelIcmp;
     std::unique_ptr<AlarmDispatch> m_dispatch;
@@ -175,8 +190,6 @@ private:
 
     ControlEvents m_events;
 
-    QStringList m_alarmSounds;
-    int m_soundIndex = 0;
     int m_phonePosition = 0;
     int m_cycleLimit = 0;
     int m_cyclesEnded = 0;

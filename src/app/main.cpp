@@ -149,6 +149,7 @@ int main(int argc, char* argv[])
     AppContext context;
     context.dataDir = folder.path();
     context.headless = headless;
+    context.modems = options->modems;
     std::unique_ptr<Prompter> prompter;
     if (headless)
         prompter = std::make_unique<StreamPrompter>();

@@ -1,0 +1,128 @@
+#include "sound/Mply.h"
+#include "SignalProbe.h"
+#include "SoundServer.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class MplyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (SoundServer::nullSink().isNull())
+            GTEST_SKIP() << "no PulseAudio server with the null sink tw_null (tools/run-tests.sh starts one)";
+        player.setOutputDevice(SoundServer::nullSink());
+    }
+    QString tone(const char* name, double hz, double seconds, int rate = 22050, int channels = 1)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        writeWaveFile(path, PcmSound{rate, channels, SignalProbe::sine(rate, channels, hz, seconds)}, 16);
+        return path;
+    }
+    QTemporaryDir dir;
+    Mply player;
+};
+
+TEST_F(MplyTest, PlaysTheFileToTheSoundServerEvenWhileTheWindowIsBlocked)
+{
+    const QString path = tone("tone.wav", 1000, 0.6);
+    SoundServer::MonitorRecording monitor;
+    ASSERT_TRUE(monitor.running());
+    QTest::qWait(200);
+    QSignalSpy notices(&player, &Mply::notify);
+    player.open(path);
+    player.play();
+    EXPECT_EQ(player.mode(), Mply::Mode::Playing);
+    // As during an echo request: the thread that started the sound handles no events for a while.
+    QThread::msleep(1000);
+    ASSERT_TRUE(notices.wait(5000));
+    EXPECT_EQ(notices.at(0).at(0).value<Mply::Notify>(), Mply::Notify::Successful);
+    EXPECT_EQ(player.mode(), Mply::Mode::Stopped);
+    QTest::qWait(300);
+    EXPECT_EQ(notices.count(), 1);
+
+    const std::vector<qint16> heard = monitor.samples();
+    EXPECT_NEAR(SignalProbe::frequency(heard, 44100, 1), 1000, 3);
+    // The whole sound arrived: about 0.6 s of a tone at half scale.
+    long loud = 0;
+    for (qint16 s : heard)
+        loud += std::abs(s) > 8000;
+    EXPECT_NEAR(loud / 44100.0, 0.6 * 0.67, 0.1);
+}
+
+TEST_F(MplyTest, EveryPlayEndsWithOneNoticeOfHowItEnded)
+{
+    const QString a = tone("a.wav", 500, 5);
+    const QString b = tone("b.wav", 700, 0.2);
+    QSignalSpy notices(&player, &Mply::notify);
+    auto codes = [&] {
+        QList<Mply::Notify> out;
+        for (const auto& n : notices)
+            out << n.at(0).value<Mply::Notify>();
+        return out;
+    };
+
+    player.open(a);
+    player.play();
+    player.play(); // the same file again: the first play is superseded
+    player.stop();
+    player.play();
+    player.open(b); // another file: the running play is aborted
+    player.play();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notices.count() == 4; }, 5000));
+    player.close();
+    player.close();
+    QTest::qWait(200);
+    EXPECT_EQ(codes(), (QList<Mply::Notify>{Mply::Notify::Superseded, Mply::Notify::Aborted, Mply::Notify::Aborted,
+                                            Mply::Notify::Successful}));
+    EXPECT_EQ(player.mode(), Mply::Mode::NotOpen);
+}
+
+TEST_F(MplyTest, OpenRefusesWhatCannotBePlayedAndKeepsNothingOpen)
+{
+    QFile text(dir.filePath(QStringLiteral("x.wav")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a sound\r\n");
+    text.close();
+    player.open(tone("ok.wav", 500, 0.1));
+    for (const QString& path : {text.fileName(), dir.filePath(QStringLiteral("missing.wav"))}) {
+        EXPECT_THROW(player.open(path), SoundFileError);
+        EXPECT_EQ(player.mode(), Mply::Mode::NotOpen);
+    }
+    EXPECT_THROW(player.play(), SoundFileError);
+}
+
+TEST_F(MplyTest, RecordsTheSineSourceIntoTheOpenedFile)
+{
+    if (SoundServer::sineSource().isNull())
+        GTEST_SKIP() << "no sine source tw_sine (tools/run-tests.sh loads module-sine-source)";
+    player.setInputDevice(SoundServer::sineSource());
+    const QString path = dir.filePath(QStringLiteral("rec.wav"));
+    writeWaveFile(path, PcmSound{8000, 1, {}}, 16);
+    player.open(path);
+    player.record();
+    EXPECT_EQ(player.mode(), Mply::Mode::Recording);
+
+    QTest::qWait(1000);
+    EXPECT_THROW(player.save(dir.filePath(QStringLiteral("other.wav"))), SoundFileError);
+    player.stop();
+    player.save(path);
+    player.close();
+
+    WaveCoding coding;
+    const PcmSound got = readWaveFile(path, coding);
+    EXPECT_EQ(coding.sampleRate, 8000);
+    EXPECT_EQ(coding.channels, 1);
+    EXPECT_EQ(coding.bitsPerSample, 16);
+    EXPECT_GT(got.frames(), 8000 * 0.5);
+    EXPECT_NEAR(SignalProbe::frequency(got.samples, 8000, 1), 440, 3);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("other.wav"))));
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QAudioDevice>
+#include <QByteArray>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <vector>
+
+// The PulseAudio server that the test run starts: a null sink "tw_null" whose monitor shows what
+// was played, and a 440 Hz sine source "tw_sine" to record.
+namespace SoundServer {
+
+inline QAudioDevice device(const QList<QAudioDevice>& devices, const QByteArray& id)
+{
+    for (const QAudioDevice& d : devices)
+        if (d.id() == id)
+            return d;
+    return {};
+}
+inline QAudioDevice nullSink()
+{
+    return device(QMediaDevices::audioOutputs(), "tw_null");
+}
+inline QAudioDevice sineSource()
+{
+    return device(QMediaDevices::audioInputs(), "tw_sine");
+}
+
+// Records the null sink's monitor, mono 44.1 kHz, for as long as the recorder lives.
+class MonitorRecording {
+public:
+    MonitorRecording()
+    {
+        m_parec.start(QStringLiteral("parec"),
+                      {QStringLiteral("-d"), QStringLiteral("tw_null.monitor"), QStringLiteral("--raw"),
+                       QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"), QStringLiteral("--channels=1"),
+                       QStringLiteral("--latency-msec=10")});
+        m_parec.waitForStarted(3000);
+    }
+    ~MonitorRecording()
+    {
+        m_parec.kill();
+        m_parec.waitForFinished(3000);
+    }
+    bool running() const { return m_parec.state() == QProcess::Running; }
+    // Every sample recorded so far.
+    std::vector<qint16> samples()
+    {
+        m_parec.waitForReadyRead(50);
+        m_bytes += m_parec.readAllStandardOutput();
+        std::vector<qint16> out(size_t(m_bytes.size() / 2));
+        memcpy(out.data(), m_bytes.constData(), out.size() * 2);
+        return out;
+    }
+
+private:
+    QProcess m_parec;
+    QByteArray m_bytes;
+};
+
+} // namespace SoundServer
