@@ -1,5 +1,6 @@
 #include "monitor/EchoAnswer.h"
 
+#include "platform/HostLookup.h"
 #include "platform/IcmpSocket.h"
 
 #include <cstring>
@@ -41,7 +42,7 @@ std::optional<ReplyStatus> EchoAnswer::receive(IcmpSocket& socket, Buffer& buffe
         return std::nullopt;
     ReplyStatus result;
     result.bytesReceived = int(n);
-    result.fromIpAddress = IcmpPacket::dotted(answer.source);
+    result.fromIpAddress = HostLookup::dotted(answer.source);
     result.msgType = answer.type;
     result.sequenceNumber = *answer.sequence;
     result.timeToLive = answer.timeToLive;

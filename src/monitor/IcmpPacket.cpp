@@ -155,13 +155,4 @@ std::optional<quint32> parseDottedIPv4(const QString& text)
     return address;
 }
 
-QString dotted(quint32 address)
-{
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(address >> 24)
-        .arg((address >> 16) & 0xff)
-        .arg((address >> 8) & 0xff)
-        .arg(address & 0xff);
-}
-
 } // namespace IcmpPacket

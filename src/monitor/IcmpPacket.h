@@ -69,7 +69,4 @@ std::size_t frameErrorReport(std::span<quint8> buffer, std::size_t quotedSize, q
 // "a.b.c.d" with four decimal numbers from 0 to 255; nullopt for anything else.
 std::optional<quint32> parseDottedIPv4(const QString& text);
 
-// Dotted form of an address in host order.
-QString dotted(quint32 address);
-
 } // namespace IcmpPacket

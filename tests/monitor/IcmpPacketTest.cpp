@@ -1,5 +1,6 @@
 #include "monitor/IcmpPacket.h"
 #include "platform/AppError.h"
+#include "platform/HostLookup.h"
 
 #include <gtest/gtest.h>
 
@@ -171,7 +172,7 @@ TEST(IcmpPacket, DatagramSocketAnswersAreFramedAsARawSocketWouldSeeThem)
     EXPECT_EQ(a.status, ReplyStatusType::TtlExceeded);
     EXPECT_EQ(a.type, kTimeExceeded);
     EXPECT_EQ(a.sequence, 3491);
-    EXPECT_EQ(dotted(a.source), QStringLiteral("192.0.2.254"));
+    EXPECT_EQ(HostLookup::dotted(a.source), QStringLiteral("192.0.2.254"));
 }
 
 TEST(IcmpPacket, DottedAddressesAreFourNumbersUpTo255)
@@ -197,5 +198,5 @@ TEST(IcmpPacket, DottedAddressesAreFourNumbersUpTo255)
         SCOPED_TRACE(c.text);
         EXPECT_EQ(parseDottedIPv4(QString::fromLatin1(c.text)), c.address);
     }
-    EXPECT_EQ(dotted(0xc6336407u), QStringLiteral("198.51.100.7"));
+    EXPECT_EQ(HostLookup::dotted(0xc6336407u), QStringLiteral("198.51.100.7"));
 }
