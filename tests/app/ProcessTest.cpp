@@ -1,4 +1,5 @@
 #include "NetLab.h"
+#include "XvfbServer.h"
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>
@@ -29,9 +30,22 @@ QString monitorProgram()
     return QStringLiteral(TW_BINARY_DIR "/tarnwicker");
 }
 
+// Monitors of tests that run side by side must not share the alarm port: the second would show the
+// bind error, and on a shown window that box waits for the operator.
+const QByteArray kAnyAlarmPort = "[NetPara]\r\nRecPort=0\r\n";
+
+void writeAnyAlarmPort(const QString& folder)
+{
+    QFile file(QDir(folder).filePath(QStringLiteral("Para.ini")));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(kAnyAlarmPort);
+}
+
 // Starts the monitor headless on the folder and waits until it has written its first lines.
 bool startMonitor(QProcess& process, const QString& folder)
 {
+    if (!QFile::exists(QDir(folder).filePath(QStringLiteral("Para.ini"))))
+        writeAnyAlarmPort(folder);
     process.start(monitorProgram(), {QStringLiteral("--headless"), QStringLiteral("--data-dir"), folder});
     if (!process.waitForStarted(10000))
         return false;
@@ -139,6 +153,7 @@ TEST(MonitorProcess, ADisplayWithoutAServerMeansHeadlessWithOneLineSayingSo)
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(free));
     process.setProcessEnvironment(env);
+    writeAnyAlarmPort(dir.path());
     process.start(monitorProgram(),
                   {QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--cycles"), QStringLiteral("1")});
     ASSERT_TRUE(process.waitForFinished(30000));
@@ -154,6 +169,7 @@ TEST(MonitorProcess, EndsByItselfAfterTheGivenNumberOfCycles)
     QTemporaryDir dir;
     const QByteArray list = CodePage::toGbk(QStringLiteral("127.0.0.1:本地地址\r\n"));
     writeFile(dir.filePath(QStringLiteral("Ip.txt")), list);
+    writeAnyAlarmPort(dir.path());
     const MonitorRun run = runMonitor({QStringLiteral("--headless"), QStringLiteral("--data-dir"), dir.path(),
                                        QStringLiteral("--cycles"), QStringLiteral("1")});
     EXPECT_EQ(run.exitCode, 0);
@@ -209,8 +225,9 @@ TEST(MonitorProcess, SendsTheTestMailThroughARealServerAndEnds)
     ASSERT_TRUE(portLine.startsWith("PORT ")) << portLine.toStdString();
     const QByteArray port = portLine.mid(5);
     writeFile(dir.filePath(QStringLiteral("Para.ini")),
-              QStringLiteral("[EmailPara]\r\nRecMailBox=duty@example.org\r\nSender=Ops@example.org\r\n"
-                             "Check=1\r\nSendSrv=127.0.0.1\r\nSendPort=%1\r\n")
+              QStringLiteral(
+                  "[NetPara]\r\nRecPort=0\r\n[EmailPara]\r\nRecMailBox=duty@example.org\r\nSender=Ops@example.org\r\n"
+                  "Check=1\r\nSendSrv=127.0.0.1\r\nSendPort=%1\r\n")
                   .arg(QString::fromLatin1(port))
                   .toLatin1());
     const MonitorRun run = runMonitor(
@@ -263,16 +280,8 @@ public:
 
     XvfbDisplay()
     {
-        for (int n = 300 + QCoreApplication::applicationPid() % 200; n < 700 && m_name.isEmpty(); ++n) {
-            if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
-                !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                m_name = QStringLiteral(":%1").arg(n);
-        }
-        m_server.process.start(QStringLiteral("Xvfb"),
-                               {m_name, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X") + m_name.mid(1);
-        m_up = m_server.process.waitForStarted(5000) && waitUntil([&] { return QFile::exists(socket); }, 10000);
+        m_name = startXvfb(m_server.process, QStringLiteral("Xvfb"), QStringLiteral("1024x768x24"));
+        m_up = !m_name.isEmpty();
         m_panel.process.setProcessEnvironment(environment());
         m_panel.process.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top")});
         m_up = m_up && m_panel.process.waitForStarted(5000);
@@ -377,7 +386,7 @@ TEST_P(MonitorEnding, EndsInOrderOnTheRealWindow)
     const QString host = ending.silentHost ? QString::fromLatin1(NetLab::kSilent) : QStringLiteral("127.0.0.1");
     writeFile(dir.filePath(QStringLiteral("Ip.txt")), CodePage::toGbk(host + QStringLiteral(":受测地址\r\n")));
     // One request per cycle and no pause between cycles: with the silent host every cycle waits 5 s.
-    QByteArray settings = "[PingPara]\r\nPingCount=1\r\nPingInterval=0\r\n";
+    QByteArray settings = "[PingPara]\r\nPingCount=1\r\nPingInterval=0\r\n" + kAnyAlarmPort;
     QStringList arguments{QStringLiteral("--data-dir"), dir.path()};
     if (ending.way == Way::Cycles)
         arguments << QStringLiteral("--cycles") << QStringLiteral("2");

@@ -48,7 +48,8 @@ as_user() {
     ip netns exec "$netns" runuser -u "$user" -- env -i HOME="$work/home" PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"
 }
 
-# A Para.ini that shows the verdict of every address and pings once per address.
+# A Para.ini that shows the verdict of every address, pings once per address and takes any free
+# alarm port (tests run side by side).
 write_settings() { # folder [extra lines]
-    printf '[PingPara]\r\nIgNormal=0\r\nPingCount=1\r\n%s' "${2:-}" > "$1/Para.ini"
+    printf '[PingPara]\r\nIgNormal=0\r\nPingCount=1\r\n%s[NetPara]\r\nRecPort=0\r\n' "${2:-}" > "$1/Para.ini"
 }

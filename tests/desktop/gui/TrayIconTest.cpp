@@ -1,5 +1,7 @@
 #include "desktop/gui/TrayIcon.h"
 
+#include "XvfbServer.h"
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -233,23 +235,9 @@ void runOnXvfb(bool panelFirst)
     const QString trayer = QStandardPaths::findExecutable(QStringLiteral("trayer"));
     if (xvfb.isEmpty() || trayer.isEmpty())
         GTEST_SKIP() << "Xvfb or trayer is not installed (Debian packages xvfb, trayer)";
-    int display = 0;
-    for (int n = 90 + QCoreApplication::applicationPid() % 100 + (panelFirst ? 0 : 100); n < 400; ++n) {
-        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
-            !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
-            display = n;
-            break;
-        }
-    }
-    ASSERT_NE(display, 0);
-    const QString name = QStringLiteral(":%1").arg(display);
-
     Child server;
-    server.process.start(xvfb, {name, QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("800x600x24"),
-                                QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    ASSERT_TRUE(server.process.waitForStarted(5000));
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
-    ASSERT_TRUE(waitFor([&] { return QFile::exists(socket); }, 10000)) << "Xvfb did not come up";
+    const QString name = startXvfb(server.process, xvfb, QStringLiteral("800x600x24"));
+    ASSERT_FALSE(name.isEmpty()) << "Xvfb did not come up";
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), name);
