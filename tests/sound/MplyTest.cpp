@@ -33,8 +33,7 @@ TEST_F(MplyTest, PlaysTheFileToTheSoundServerEvenWhileTheWindowIsBlocked)
 {
     const QString path = tone("tone.wav", 1000, 0.6);
     SoundServer::MonitorRecording monitor;
-    ASSERT_TRUE(monitor.running());
-    QTest::qWait(200);
+    ASSERT_TRUE(monitor.waitUntilRecording());
     QSignalSpy notices(&player, &Mply::notify);
     player.open(path);
     player.play();

@@ -2,6 +2,7 @@
 
 #include <QAudioDevice>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
@@ -45,6 +46,18 @@ public:
         m_parec.waitForFinished(3000);
     }
     bool running() const { return m_parec.state() == QProcess::Running; }
+    // Waits until the recording delivers samples (the sink's silence), so that nothing played
+    // afterwards is missed however long the recorder takes to connect.
+    bool waitUntilRecording(int timeoutMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_bytes.isEmpty() && clock.elapsed() < timeoutMs && running()) {
+            m_parec.waitForReadyRead(50);
+            m_bytes += m_parec.readAllStandardOutput();
+        }
+        return !m_bytes.isEmpty();
+    }
     // Every sample recorded so far.
     std::vector<qint16> samples()
     {
