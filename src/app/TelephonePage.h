@@ -31,6 +31,7 @@ public:
                   QString dataDir, Host host);
     ~TelephonePage() override;
 
+    VoiceModem& modem() { return *m_modem; }
     LineDevice& tel() { return *m_tel; }
     AlarmCallSequence& calls() { return *m_calls; }
 
