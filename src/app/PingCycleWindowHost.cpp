@@ -101,8 +101,10 @@ void PingCycleWindowHost::clearAlarmSoundList()
     m_window.clearAlarmSoundList();
 }
 
-// The telephone call joins the monitor with its own subsystem; until then there is no call to end.
-void PingCycleWindowHost::endCallInProgress() {}
+void PingCycleWindowHost::endCallInProgress()
+{
+    m_window.EndAlarmCall();
+}
 
 void PingCycleWindowHost::closeWindow()
 {

@@ -9,6 +9,7 @@
 #include "app/PingCycleWindowHost.h"
 #include "app/Prompter.h"
 #include "app/SoundPage.h"
+#include "app/TelephonePage.h"
 #include "desktop/Autostart.h"
 #include "desktop/UsageText.h"
 #include "desktop/gui/TrayIcon.h"
@@ -287,6 +288,7 @@ void TfrmTarnwick::CheckBox3Click()
 void TfrmTarnwick::cbTelClick()
 {
     CheckBoxClick(m_ui.cbTel);
+    m_telephone->CheckModem();
 }
 
 void TfrmTarnwick::CheckBox4Click()
@@ -309,6 +311,34 @@ void TfrmTarnwick::createSound()
     m_soundPage = std::make_unique<SoundPage>(m_ui, *m_settings, *m_context.prompter, *m_alarmSounds, *m_recorder,
                                               m_context.dataDir, [this](const QString& line) { AddInfo(line); });
     m_dispatch->playAlarmSound = [this](int code, const QString& address) { PlayAlarmSound(code, address); };
+    createTelephone();
+}
+
+void TfrmTarnwick::createTelephone()
+{
+    TelephonePage::Host host;
+    host.addInfo = [this](const QString& line) { AddInfo(line); };
+    host.resetAlarmState = [this] { m_cycle->resetAlarmState(); };
+    host.setAlarmCode = [this](int code) { m_dispatch->setCurrentCode(code); };
+    host.togglePause = [this] { lMinClick(); };
+    host.stopSound = [this] { StopSound(); };
+    m_telephone = std::make_unique<TelephonePage>(m_ui, *m_context.prompter, *m_alarmSounds, m_context.modems,
+                                                  m_context.dataDir, std::move(host));
+    AlarmCallSequence& calls = m_telephone->calls();
+    m_dispatch->setTelephoneChannel({[&calls] { return calls.entryAt(calls.position()); },
+                                     [this] { guarded([this] { m_telephone->calls().CallNextNumber(); }); }});
+    connect(m_ui.PageControl1, &QTabWidget::currentChanged, this, &TfrmTarnwick::PageControl1Change);
+}
+
+void TfrmTarnwick::PageControl1Change()
+{
+    if (m_ui.PageControl1->currentIndex() == 2)
+        m_telephone->CheckModem();
+}
+
+void TfrmTarnwick::EndAlarmCall()
+{
+    m_telephone->calls().EndAlarmCall();
 }
 
 void TfrmTarnwick::PlayAlarmSound(int code, const QString& entryKey)
@@ -462,7 +492,7 @@ void TfrmTarnwick::lMinClick()
 void TfrmTarnwick::resetAlarmPositions()
 {
     m_alarmSounds->setSoundIndex(0);
-    m_phonePosition = 0;
+    m_telephone->calls().setPosition(0);
 }
 
 void TfrmTarnwick::clearAlarmSoundList()
@@ -481,6 +511,8 @@ void TfrmTarnwick::N1Click()
 {
     if (m_ui.cbSD->isChecked())
         StopSound();
+    if (m_ui.cbTel->isChecked())
+        EndAlarmCall();
     requestTermination();
 }
 

@@ -20,6 +20,7 @@ class MailAlarm;
 class Mply;
 class NetworkPage;
 class SoundPage;
+class TelephonePage;
 class SoundRecorder;
 class PingCycle;
 class PingCycleWindowHost;
@@ -122,6 +123,9 @@ public:
     // The notification area and start at login.
     void Ping1Click();
     void N1Click();
+    void PageControl1Change();
+    void EndAlarmCall();
+    TelephonePage& telephone() { return *m_telephone; }
     void N2Click();
     void trayDoubleClick();
 
@@ -161,6 +165,7 @@ private:
                   void (TfrmTarnwick::*unlock)(), void (TfrmTarnwick::*save)());
     void connectTray();
     void createSound();
+    void createTelephone();
     void scrollPaneToEnd();
     // Runs a handler; a failure with a text for the operator is shown in the error box.
     void guarded(const std::function<void()>& handler);
@@ -190,7 +195,7 @@ private:
 
     ControlEvents m_events;
 
-    int m_phonePosition = 0;
+    std::unique_ptr<TelephonePage> m_telephone;
     int m_cycleLimit = 0;
     int m_cyclesEnded = 0;
     bool m_terminationRequested = false;

@@ -45,6 +45,7 @@ protected:
         context.headless = true;
         context.probe = realProbe ? nullptr : &probe;
         context.messenger = messenger;
+        context.modems = modems;
         context.alarmPort = alarmPort;
         context.autostartLocation = path(QStringLiteral("autostart"));
         window = std::make_unique<TfrmTarnwick>(context);
@@ -71,5 +72,6 @@ protected:
     // Window tests run beside each other and beside monitors on the alarm port: by default the
     // listener binds a port the system chooses.
     std::optional<int> alarmPort = 0;
+    QStringList modems; // serial devices offered as telephone lines
     std::unique_ptr<TfrmTarnwick> window;
 };
