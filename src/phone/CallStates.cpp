@@ -13,6 +13,10 @@ QString DisconnectModes::describe(quint32 mode)
         return QStringLiteral("the number is busy");
     case kNoAnswer:
         return QStringLiteral("nobody answered");
+    case kBadAddress:
+        return QStringLiteral("the address does not exist");
+    case kUnreachable:
+        return QStringLiteral("the remote party cannot be reached");
     case kUnavail:
         return QStringLiteral("the remote party is unavailable");
     case kNoDialTone:

@@ -43,6 +43,8 @@ constexpr quint32 kUnknown = 0x2;
 constexpr quint32 kReject = 0x4;
 constexpr quint32 kBusy = 0x20;
 constexpr quint32 kNoAnswer = 0x40;
+constexpr quint32 kBadAddress = 0x80;
+constexpr quint32 kUnreachable = 0x100;
 constexpr quint32 kUnavail = 0x800;
 constexpr quint32 kNoDialTone = 0x1000;
 

@@ -163,7 +163,7 @@ void LineDevice::dialAttempt()
     m_failureReason.clear();
     lookUpLine();
     QString invalid;
-    const QByteArray dialString = DialString::clean(m_number, &invalid);
+    const QByteArray dialString = m_provider->dialString(m_number, &invalid);
     m_provider->open(m_selected, m_enableVoice);
     m_lineOpen = true;
     if (dialString.isEmpty())

@@ -22,6 +22,12 @@ public:
     // The lines there are now (found afresh by each call).
     virtual QList<Line> lines() = 0;
 
+    // What dial() gets for a number of the telephone list; empty, with `error` set, when the line cannot
+    // dial it. A telephone line takes digits and dial modifiers and refuses a SIP address.
+    virtual QByteArray dialString(const QString& number, QString* error) const;
+    // Whether an entry of the telephone list is a SIP address ("sip:" or "sips:").
+    static bool isSipAddress(const QString& number);
+
     // Takes the line for calls; throws TapiError when it cannot (held by another program, cannot be
     // opened, not answering, no voice while `voice` is asked for). Waits pump the message loop.
     virtual void open(const QString& name, bool voice) = 0;
