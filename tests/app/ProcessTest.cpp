@@ -424,7 +424,10 @@ TEST_P(MonitorEnding, EndsInOrderOnTheRealWindow)
     if (ending.way == Way::Signal) {
         // The first cycle runs before the window shows; the end comes once it is on screen.
         if (ending.when == Ending::Shown) {
-            ASSERT_TRUE(waitUntil([&] { return s_display->showsMainWindow(); }, 30000)) << "the window never showed";
+            ASSERT_TRUE(waitUntil([&] { return s_display->showsMainWindow(); }, 30000))
+                << "the window never showed; the monitor is "
+                << (monitor.process.state() == QProcess::Running ? "running" : "ended")
+                << ", it wrote: " << monitor.process.readAllStandardError().constData();
         }
         if (ending.silentHost) {
             ASSERT_TRUE(waitUntil([&] { return echoRequestWaiting(pid); }, 10000)) << "no echo request went out";
