@@ -12,6 +12,8 @@ namespace {
 constexpr int kConnectedIndex = 8;
 // The longest wait for the idle state after a hang-up: the device gives up on a reply after 30 s.
 constexpr int kIdleCapMs = 35000;
+// How soon a start that found the line still being cleaned up tries again.
+constexpr int kDeferredStartMs = 20;
 } // namespace
 
 AlarmCallSequence::AlarmCallSequence(LineDevice& tel, Host host, const TickClock& clock, QObject* parent)
@@ -23,6 +25,12 @@ AlarmCallSequence::AlarmCallSequence(LineDevice& tel, Host host, const TickClock
     m_tDelayTone.setSingleShot(true);
     m_tDelayTone.setInterval(m_waits.redialDelayMs);
     connect(&m_tDelayTone, &QTimer::timeout, this, &AlarmCallSequence::tDelayToneTimer);
+    m_deferredStart.setSingleShot(true);
+    m_deferredStart.setInterval(kDeferredStartMs);
+    connect(&m_deferredStart, &QTimer::timeout, this, [this] {
+        if (m_deferredGeneration == m_generation)
+            reported([this] { CallNextNumber(); });
+    });
     m_tel.OnTapiConnect = [this] { TelTapiConnect(); };
     m_tel.OnTapiStatus = [this](bool, bool, int, int message, int param1, int, int) { TelTapiStatus(message, param1); };
     m_tel.OnTapiFail = [this] { TelTapiFail(); };
@@ -64,11 +72,20 @@ void AlarmCallSequence::CallNextNumber()
     const quint64 generation = ++m_generation;
     m_stopped = false;
     m_tDelayTone.stop();
+    m_deferredStart.stop();
     // A sound still playing into a call ends first; a line that vanishes ends it too.
     pumpUntil([this] { return m_tel.WaveState() == 0; }, std::numeric_limits<int>::max());
     hangUp();
     if (generation != m_generation)
         return; // a later start or an end came in while the line was hung up
+    if (m_tel.lineInUse()) {
+        // This start runs inside a wait of the device's own clean-up of the last call (a received
+        // alarm or a ping cycle arriving there): a dial now would find the line still open and go
+        // nowhere. It is made again once that clean-up is over.
+        m_deferredGeneration = m_generation;
+        m_deferredStart.start();
+        return;
+    }
     if (m_tel.SelectedDevice().isEmpty())
         m_tel.ChooseDevice();
     try {
@@ -96,6 +113,7 @@ void AlarmCallSequence::EndAlarmCall()
     ++m_generation;
     m_stopped = true;
     m_tDelayTone.stop();
+    m_deferredStart.stop();
     hangUp();
     m_tDelayTone.stop(); // a disconnection reported by the hang-up itself redials nothing
 }
@@ -122,15 +140,20 @@ void AlarmCallSequence::PlayAlarmOnLine()
     if (m_tel.CurrentCallState() != kConnectedIndex)
         return;
     m_tel.StopWave();
+    QString file;
     if (m_test) {
-        const QString file = m_host.testRecording();
-        if (!file.trimmed().isEmpty())
-            m_tel.PlayWave(file);
+        if (!m_host.testRecording().trimmed().isEmpty())
+            file = m_host.testRecording();
+    } else if (!m_host.soundList().isEmpty()) {
+        file = m_host.soundList().value(m_host.soundIndex());
+    }
+    if (file.isEmpty()) {
+        // Nothing is left to play (the alarm was reset while the call ran): without a sound no
+        // play-done would ever come, and the call would stay on the line.
+        EndAlarmCall();
         return;
     }
-    const QStringList& sounds = m_host.soundList();
-    if (!sounds.isEmpty())
-        m_tel.PlayWave(sounds.value(m_host.soundIndex()));
+    m_tel.PlayWave(file);
 }
 
 void AlarmCallSequence::reported(const std::function<void()>& step)
@@ -138,9 +161,9 @@ void AlarmCallSequence::reported(const std::function<void()>& step)
     try {
         step();
     } catch (const AppError& error) {
+        // The sequence stops there, and a call it leaves is not left on the line.
         m_host.addInfo(error.text());
-        ++m_generation;
-        m_stopped = true;
+        EndAlarmCall();
     }
 }
 
@@ -237,9 +260,12 @@ void AlarmCallSequence::TelTapiWaveNotify(LineDevice::WaveMessage msg)
     const qint64 limitMs = qint64(m_host.maxTimeMinutes()) * m_waits.minuteMs;
     const qint64 playedMs = TickClock::elapsed(m_callStartTick, m_clock.now());
     if (playedMs > limitMs || is(StopKey, m_lastKey) || is(ContinueKey, m_lastKey)) {
-        hangUp();
         const QChar key = m_lastKey;
+        const quint64 generation = m_generation;
+        hangUp();
         m_lastKey = QChar();
+        if (generation != m_generation)
+            return; // a start or an end inside the hang-up's waits took over
         if (is(StopKey, key))
             m_stopped = true;
         else if (is(ContinueKey, key))

@@ -87,6 +87,8 @@ private:
     const TickClock& m_clock;
     Waits m_waits;
     QTimer m_tDelayTone;
+    QTimer m_deferredStart;
+    quint64 m_deferredGeneration = 0;
     int m_position = 0;
     QChar m_lastKey;
     quint32 m_callStartTick = 0;

@@ -15,10 +15,18 @@ LineDevice::LineDevice(LineProvider* provider, QObject* parent)
         const WaveMessage msg = notice == CallWavePlayer::PlayOpen   ? waPlayOpen
                                 : notice == CallWavePlayer::PlayDone ? waPlayDone
                                                                      : waPlayClose;
-        guarded([&] {
-            if (OnTapiWaveNotify)
-                OnTapiWaveNotify(msg);
-        });
+        // Posted like the line's messages: the sound ends inside the provider's read handler, where a
+        // handler's waits would never see the line's next answer (a serial port does not signal new
+        // data again while its own signal is being handled).
+        QMetaObject::invokeMethod(
+            this,
+            [this, msg] {
+                guarded([&] {
+                    if (OnTapiWaveNotify)
+                        OnTapiWaveNotify(msg);
+                });
+            },
+            Qt::QueuedConnection);
     })
 {
     m_retryTicker.setInterval(m_timing.tickMs);

@@ -63,6 +63,8 @@ public:
     int FailureCode() const { return m_failureCode; }
     QString FailureText(int code) const;
     bool cancelRequested() const { return m_cancelRequested; }
+    // A line still open or being cleaned up: a dial now would not go out.
+    bool lineInUse() const { return m_lineOpen || m_cleaningUp; }
     int attempt() const { return m_attempt; }
 
     void PlayWave(const QString& file);
@@ -113,7 +115,7 @@ private:
     bool m_dialPending = false;
     bool m_connected = false;
     bool m_everConnected = false;
-    bool m_cancelRequested = false;
+    bool m_cancelRequested = true; // no call has been placed: nothing to hang up
     bool m_failReported = true;
     bool m_cleaningUp = false;
     bool m_waiting = false;
