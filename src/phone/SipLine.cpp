@@ -8,9 +8,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHostInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QHostInfo>
 #include <QTcpServer>
 #include <QUdpSocket>
 

@@ -18,8 +18,8 @@ public:
         QString server;   // registrar and outbound proxy; empty: direct calls, no registration
     };
     struct Network {
-        QString bindAddress;  // empty: the local address towards the server (or the account's host)
-        quint16 sipPort = 0;  // TLS takes the port after it; 0: a free pair
+        QString bindAddress; // empty: the local address towards the server (or the account's host)
+        quint16 sipPort = 0; // TLS takes the port after it; 0: a free pair
         quint16 rtpFirst = 10000;
         quint16 rtpLast = 10039;
     };

@@ -1,5 +1,5 @@
-#include "SipParty.h"
 #include "phone/SipLine.h"
+#include "SipParty.h"
 #include "phone/BaresipControl.h"
 #include "phone/CallStates.h"
 #include "phone/LineDevice.h"

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <cmath>
 #include <functional>
@@ -89,6 +90,11 @@ public:
                 control.command("hangup", {}, 2000, nullptr);
             if (type == "CALL_DTMF_START")
                 heard.append(event.value("param").toString());
+            // The keys of the script are pressed in the first call only.
+            if (type == "CALL_ESTABLISHED" && ++answered == 1)
+                for (const auto& [afterMs, key] : keys)
+                    QTimer::singleShot(afterMs, &control,
+                                       [this, key] { control.command("sndcode", QString(QChar(key)), 2000, nullptr); });
         });
     }
     ~CalledParty()
@@ -110,6 +116,8 @@ public:
 
     BaresipControl control;
     QString heard;
+    int answered = 0;
+    QList<QPair<int, char>> keys; // pressed this many ms after the first call is answered
 
 private:
     QString m_folder;

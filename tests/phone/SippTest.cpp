@@ -91,7 +91,8 @@ TEST_F(SippTest, ABusyPartyEndsTheCallAsBusy)
     tel.PlaceCall(m_uri);
     ASSERT_TRUE(waitFor([&] { return fails == 1; }, 8000));
     EXPECT_EQ(tel.FailureCode(), int(DisconnectModes::kBusy));
-    const bool busyState = std::any_of(states.begin(), states.end(), [](auto s) { return s.first == CallStates::kBusy; });
+    const bool busyState =
+        std::any_of(states.begin(), states.end(), [](auto s) { return s.first == CallStates::kBusy; });
     EXPECT_TRUE(busyState);
     EXPECT_EQ(connects, 0);
     EXPECT_EQ(tel.CurrentCallState(), 0);
