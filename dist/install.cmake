@@ -31,8 +31,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tarnwicker developers <tarnwicker@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# setcap, for the capability postinst grants; a CJK font, without which every caption is boxes.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, fonts-wqy-microhei | fonts-noto-cjk")
+# setcap, for the capability postinst grants; a CJK font, without which every caption is boxes;
+# baresip, which carries the telephone alarms over SIP.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, fonts-wqy-microhei | fonts-noto-cjk, baresip-core")
 
 set(TW_PACKAGE_BINDIR ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR})
 foreach(script postinst postrm)

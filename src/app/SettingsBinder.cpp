@@ -1,5 +1,6 @@
 #include "app/SettingsBinder.h"
 
+#include "alarm/PasswordScrambler.h"
 #include "monitor/SettingsStore.h"
 #include "monitor/TextSplit.h"
 
@@ -99,6 +100,16 @@ void SettingsBinder::comboBoxExit(QComboBox* combo) const
     }
     if (const auto bound = binding(combo))
         m_store.write(bound->first, bound->second, QString::number(index));
+}
+
+void SettingsBinder::passwordExit(QLineEdit* field) const
+{
+    const auto bound = binding(field);
+    if (!bound || !field->isModified())
+        return;
+    const QString scrambled = PasswordScrambler::scramble(field->text());
+    m_store.write(bound->first, bound->second, scrambled);
+    field->setText(scrambled);
 }
 
 void SettingsBinder::rememberText(QLineEdit* edit)

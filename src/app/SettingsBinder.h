@@ -32,6 +32,8 @@ public:
     void checkBoxClick(QCheckBox* box) const;
     void editExit(QLineEdit* edit) const;
     void comboBoxExit(QComboBox* combo) const;
+    // A password field holds the scrambled form: a changed password is scrambled, stored and shown so.
+    void passwordExit(QLineEdit* field) const;
 
     // Remembers an edit box's text when it takes the focus: its undo point if it is left empty.
     static void rememberText(QLineEdit* edit);

@@ -1,6 +1,7 @@
 #include "app/TelephonePage.h"
 
 #include "alarm/AlarmKind.h"
+#include "alarm/PasswordScrambler.h"
 #include "app/Prompter.h"
 #include "app/WindowUi.h"
 #include "monitor/TextSplit.h"
@@ -24,9 +25,26 @@ TelephonePage::TelephonePage(const WindowUi& ui, Prompter& prompter, AlarmSounds
     , m_dataDir(std::move(dataDir))
     , m_host(std::move(host))
     , m_modem(std::make_unique<VoiceModem>(modems))
-    , m_tel(std::make_unique<LineDevice>(m_modem.get()))
+    , m_lines(std::make_unique<TelephoneLines>(*m_modem,
+                                               [this] {
+                                                   return SipLine::Account{
+                                                       m_ui.edtSipAccount->text().trimmed(),
+                                                       PasswordScrambler::unscramble(m_ui.edtSipPsw->text()),
+                                                       m_ui.edtSipServer->text().trimmed()};
+                                               }))
+    , m_tel(std::make_unique<LineDevice>(m_lines.get()))
 {
     m_tel->OnError = m_host.addInfo;
+    if (m_host.chooser)
+        m_tel->setChooser(m_host.chooser);
+    connect(m_lines.get(), &TelephoneLines::paneLine, this, [this](const QString& line) { m_host.addInfo(line); });
+    // A chosen SIP line follows its account, so that the next call goes out under the new one.
+    connect(m_ui.edtSipAccount, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (!m_tel->SelectedDevice().startsWith(SipLine::lineName({})))
+            return;
+        m_tel->setSelectedDevice(text.trimmed().isEmpty() ? QString() : SipLine::lineName(text.trimmed()));
+        m_ui.Edit12->setText(m_tel->SelectedDevice());
+    });
     AlarmCallSequence::Host calls;
     calls.addInfo = m_host.addInfo;
     calls.phoneLines = [this] {
@@ -56,6 +74,12 @@ TelephonePage::~TelephonePage()
 {
     m_calls.reset();
     m_tel.reset();
+    m_lines.reset();
+}
+
+void TelephonePage::stop()
+{
+    m_lines->stop();
 }
 
 QString TelephonePage::noModemText()

@@ -2,6 +2,7 @@
 
 #include "phone/AlarmCallSequence.h"
 #include "phone/LineDevice.h"
+#include "phone/TelephoneLines.h"
 #include "phone/VoiceModem.h"
 
 #include <QObject>
@@ -14,7 +15,7 @@ class AlarmSounds;
 class Prompter;
 struct WindowUi;
 
-// The telephone page and the window's telephone line `Tel`: the line over the voice modem, the
+// The telephone page and the window's telephone line `Tel`: the lines over the voice modems and SIP, the
 // alarm call sequence that uses it, the test call, the line choice and the test recording field.
 class TelephonePage : public QObject {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
         std::function<void(int)> setAlarmCode;
         std::function<void()> togglePause; // lMinClick
         std::function<void()> stopSound;
+        LineDevice::Chooser chooser; // the device selection dialog; empty: none can be shown
     };
 
     TelephonePage(const WindowUi& ui, Prompter& prompter, AlarmSounds& sounds, const QStringList& modems,
@@ -32,6 +34,7 @@ public:
     ~TelephonePage() override;
 
     VoiceModem& modem() { return *m_modem; }
+    TelephoneLines& lines() { return *m_lines; }
     LineDevice& tel() { return *m_tel; }
     AlarmCallSequence& calls() { return *m_calls; }
 
@@ -41,6 +44,8 @@ public:
     void CheckModem();
     void BitBtn5Click();
     void Edit6Enter();
+    // At the end of the monitor: baresip, if it runs, is stopped in order.
+    void stop();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,6 +57,7 @@ private:
     QString m_dataDir;
     Host m_host;
     std::unique_ptr<VoiceModem> m_modem;
+    std::unique_ptr<TelephoneLines> m_lines;
     std::unique_ptr<LineDevice> m_tel;
     std::unique_ptr<AlarmCallSequence> m_calls;
 };

@@ -16,6 +16,7 @@
 #include "monitor/AddressLine.h"
 #include "monitor/PingCycle.h"
 #include "monitor/TextSplit.h"
+#include "phone/gui/TDeviceSelectionForm.h"
 #include "platform/AppError.h"
 #include "platform/TerminationFlag.h"
 #include "records/PaneFiles.h"
@@ -162,6 +163,7 @@ void TfrmTarnwick::FormDestroy()
     if (m_tray)
         m_tray->hide();
     m_network->close();
+    m_telephone->stop();
 }
 
 bool TfrmTarnwick::terminationRequested() const
@@ -263,15 +265,7 @@ void TfrmTarnwick::ComboBoxExit(QComboBox* combo)
 
 void TfrmTarnwick::edtSendPswExit()
 {
-    QLineEdit* field = m_ui.edtSendPsw;
-    const auto bound = SettingsBinder::binding(field);
-    if (!bound || !field->isModified())
-        return;
-    guarded([&] {
-        const QString scrambled = PasswordScrambler::scramble(field->text());
-        m_settings->write(bound->first, bound->second, scrambled);
-        field->setText(scrambled);
-    });
+    guarded([this] { m_binder->passwordExit(m_ui.edtSendPsw); });
 }
 
 void TfrmTarnwick::CheckBox3Click()
@@ -322,6 +316,8 @@ void TfrmTarnwick::createTelephone()
     host.setAlarmCode = [this](int code) { m_dispatch->setCurrentCode(code); };
     host.togglePause = [this] { lMinClick(); };
     host.stopSound = [this] { StopSound(); };
+    if (!m_context.headless)
+        host.chooser = TDeviceSelectionForm::chooser(this);
     m_telephone = std::make_unique<TelephonePage>(m_ui, *m_context.prompter, *m_alarmSounds, m_context.modems,
                                                   m_context.dataDir, std::move(host));
     AlarmCallSequence& calls = m_telephone->calls();
@@ -644,6 +640,8 @@ void TfrmTarnwick::connectHandlers()
         } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
             if (edit == m_ui.edtSendPsw)
                 m_events.onExit(edit, [this] { edtSendPswExit(); });
+            else if (edit == m_ui.edtSipPsw)
+                m_events.onExit(edit, [this, edit] { guarded([&] { m_binder->passwordExit(edit); }); });
             else
                 m_events.onExit(edit, [this, edit] { editExit(edit); });
         } else if (auto* box = qobject_cast<QCheckBox*>(control)) {

@@ -30,6 +30,8 @@
 namespace {
 
 constexpr int kRow = 24;
+// The telephone page holds one row of settings more than the other pages.
+constexpr int kPhoneGroupHeight = 114 + kRow;
 
 template <class T>
 T* place(QWidget* parent, const char* name, int x, int y, int w, int h)
@@ -235,7 +237,7 @@ void buildSoundPage(WindowUi& ui)
 void buildPhonePage(WindowUi& ui)
 {
     QWidget* p = ui.TabSheet3;
-    ui.GroupBox13 = group(p, "GroupBox13", UsageText::Groups::kPhoneList, 2, 0, 200, 114);
+    ui.GroupBox13 = group(p, "GroupBox13", UsageText::Groups::kPhoneList, 2, 0, 200, kPhoneGroupHeight);
     auto* layout = new QVBoxLayout(ui.GroupBox13);
     layout->setContentsMargins(4, 2, 4, 4);
     layout->setSpacing(1);
@@ -248,7 +250,7 @@ void buildPhonePage(WindowUi& ui)
     ui.mPhone->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(ui.mPhone);
 
-    ui.GroupBox14 = group(p, "GroupBox14", UsageText::Groups::kPhoneSettings, 206, 0, 574, 114);
+    ui.GroupBox14 = group(p, "GroupBox14", UsageText::Groups::kPhoneSettings, 206, 0, 574, kPhoneGroupHeight);
     QWidget* g = ui.GroupBox14;
     label(g, QStringLiteral("测试报警录音："), 6, 16, 90);
     ui.Edit6 = edit(g, "Edit6", "TelPara,TelTestSnd", QString(), 96, 16, 190);
@@ -275,6 +277,17 @@ void buildPhonePage(WindowUi& ui)
     ui.Edit12->setReadOnly(true);
     ui.BitBtn5 = place<QPushButton>(g, "BitBtn5", 478, 14, 90, 26);
     ui.BitBtn5->setText(QStringLiteral("选择设备"));
+    // The line over SIP: the station's own address, its password and the registrar.
+    const int sipY = 16 + 4 * kRow;
+    label(g, QStringLiteral("SIP账号："), 6, sipY, 58);
+    ui.edtSipAccount = edit(g, "edtSipAccount", "TelPara,SipAccount", QString(), 64, sipY, 150);
+    ui.edtSipAccount->setPlaceholderText(QStringLiteral("sip:alarm@pbx.example.com"));
+    label(g, QStringLiteral("SIP密码："), 218, sipY, 58);
+    ui.edtSipPsw = edit(g, "edtSipPsw", "TelPara,SipPassword", QString(), 276, sipY, 90);
+    ui.edtSipPsw->setEchoMode(QLineEdit::Password);
+    ui.edtSipPsw->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
+    label(g, QStringLiteral("SIP服务器："), 370, sipY, 68);
+    ui.edtSipServer = edit(g, "edtSipServer", "TelPara,SipServer", QString(), 438, sipY, 130);
 }
 
 void buildMailPage(WindowUi& ui)
@@ -435,7 +448,7 @@ WindowUi buildWindowUi(QWidget* window)
 
     ui.GroupBox1 = new QGroupBox(QStringLiteral("参数设置"), ui.Splitter1);
     ui.GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    ui.GroupBox1->setMinimumHeight(175);
+    ui.GroupBox1->setMinimumHeight(175 + kRow);
     auto* top = new QVBoxLayout(ui.GroupBox1);
     top->setContentsMargins(2, 0, 2, 2);
     ui.PageControl1 = new QTabWidget(ui.GroupBox1);
@@ -479,7 +492,7 @@ WindowUi buildWindowUi(QWidget* window)
     ui.Splitter2->setStretchFactor(1, 1);
     ui.Splitter1->addWidget(ui.GroupBox1);
     ui.Splitter1->addWidget(ui.Panel1);
-    ui.Splitter1->setSizes({175, 410});
+    ui.Splitter1->setSizes({175 + kRow, 410 - kRow});
     ui.Splitter1->setStretchFactor(1, 1);
     return ui;
 }

@@ -88,6 +88,9 @@ struct WindowUi {
     QPushButton* btSDTest = nullptr;
     QPushButton* BitBtn5 = nullptr;
     QLineEdit* Edit12 = nullptr;
+    QLineEdit* edtSipAccount = nullptr;
+    QLineEdit* edtSipPsw = nullptr; // holds the scrambled form, as the mail password field does
+    QLineEdit* edtSipServer = nullptr;
 
     // Mail page
     QGroupBox* GroupBox7 = nullptr;

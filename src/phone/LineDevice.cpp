@@ -170,10 +170,13 @@ void LineDevice::dialAttempt()
     m_everConnected = false;
     m_failureReason.clear();
     lookUpLine();
-    QString invalid;
-    const QByteArray dialString = m_provider->dialString(m_number, &invalid);
+    // Taken before the open, whose waits may run a nested PlaceCall that stores another number.
+    const QString number = m_number;
     m_provider->open(m_selected, m_enableVoice);
     m_lineOpen = true;
+    // Asked of the open line: which line it is decides how a number is dialled.
+    QString invalid;
+    const QByteArray dialString = m_provider->dialString(number, &invalid);
     if (dialString.isEmpty())
         return failAttempt(TapiErrors::codeOf(TapiErrors::kInvalAddress), invalid);
     m_replyArrived = false;

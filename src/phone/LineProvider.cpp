@@ -1,6 +1,9 @@
 #include "phone/LineProvider.h"
 
+#include "phone/CallStates.h"
 #include "phone/VoiceFormat.h"
+
+#include <QTimer>
 
 bool LineProvider::isSipAddress(const QString& number)
 {
@@ -16,4 +19,12 @@ QByteArray LineProvider::dialString(const QString& number, QString* error) const
         return {};
     }
     return DialString::clean(number, error);
+}
+
+void LineProvider::answerDropOnClosedLine()
+{
+    QTimer::singleShot(0, this, [this] {
+        emit replied(0);
+        emit callStateChanged(CallStates::kIdle, 0);
+    });
 }

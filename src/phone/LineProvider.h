@@ -53,6 +53,10 @@ public:
     virtual void endAudio() = 0;
     virtual void abortAudio() = 0;
 
+protected:
+    // The answer to a drop() on a line that is not open: there is no call, so it is idle at once.
+    void answerDropOnClosedLine();
+
 signals:
     void replied(int result);
     void callStateChanged(quint32 state, quint32 detail);

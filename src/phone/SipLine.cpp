@@ -8,10 +8,20 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHostInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
-#include <QUrl>
+#include <QUdpSocket>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 namespace {
 constexpr int kRate = 8000;
@@ -30,6 +40,56 @@ quint16 freeTcpPort()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
+}
+
+// A port free for UDP and TCP whose successor is free too: baresip listens on both and puts TLS on the
+// next port.
+quint16 freeSipPort(const QHostAddress& address)
+{
+    for (int tries = 0; tries < 20; ++tries) {
+        QUdpSocket udp;
+        if (!udp.bind(address, 0))
+            return 0;
+        const quint16 port = udp.localPort();
+        if (port == 65535)
+            continue;
+        QUdpSocket udpNext;
+        QTcpServer tcp, tcpNext;
+        if (udpNext.bind(address, port + 1) && tcp.listen(address, port) && tcpNext.listen(address, port + 1))
+            return port;
+    }
+    return 0;
+}
+
+// The local address a datagram to `host` leaves from; empty when there is no route or no such host.
+QString localAddressTowards(const QString& host)
+{
+    QHostAddress target(host);
+    if (target.isNull()) {
+        const QList<QHostAddress> found = QHostInfo::fromName(host).addresses();
+        const auto v4 = std::find_if(found.begin(), found.end(), [](const QHostAddress& a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol;
+        });
+        if (v4 == found.end())
+            return {};
+        target = *v4;
+    }
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return {};
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(5060);
+    to.sin_addr.s_addr = htonl(target.toIPv4Address());
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    QString local;
+    // Connecting a datagram socket sends nothing; it only picks the route.
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&from), &length) == 0)
+        local = QHostAddress(ntohl(from.sin_addr.s_addr)).toString();
+    ::close(fd);
+    return local;
 }
 
 // The disconnect mode of a call that ended before it was answered, from baresip's reason text.
@@ -116,6 +176,29 @@ QString SipLine::serverHost() const
     return server;
 }
 
+QString SipLine::bindAddress() const
+{
+    if (!m_network.bindAddress.isEmpty())
+        return m_network.bindAddress;
+    return localAddressTowards(serverHost().section(u':', 0, 0));
+}
+
+// What goes into baresip's account line must stay one value each: its parameters end at a blank or
+// ";", the address ends at ">" and the server goes into a parameter.
+void SipLine::checkAccount()
+{
+    static const QRegularExpression badAddress(QStringLiteral("[\\s<>\"\\x00-\\x1f]"));
+    static const QRegularExpression badPassword(QStringLiteral("[\\s;\\x00-\\x1f]"));
+    const QString account = m_account.account.trimmed();
+    if (!isSipAddress(account) || !account.contains(u'@') || badAddress.match(account).hasMatch())
+        fail(QStringLiteral("\"%1\" is no SIP address for the station's account").arg(account));
+    if (badPassword.match(m_account.password).hasMatch())
+        fail(QStringLiteral("The SIP password holds a blank, \";\" or a control character, which baresip cannot take"));
+    const QString server = m_account.server.trimmed();
+    if (badAddress.match(server).hasMatch() || server.contains(u';'))
+        fail(QStringLiteral("\"%1\" is no SIP server address").arg(server));
+}
+
 QByteArray SipLine::dialString(const QString& number, QString* error) const
 {
     const QString entry = number.trimmed();
@@ -166,12 +249,14 @@ void SipLine::writeFiles()
         fail(error.reason());
     }
     const quint16 control = freeTcpPort();
-    const QString bind = m_network.bindAddress;
+    const QString bind = bindAddress();
+    const QString listen = bind.isEmpty() ? QStringLiteral("0.0.0.0") : bind;
+    const quint16 sipPort = m_network.sipPort ? m_network.sipPort : freeSipPort(QHostAddress(listen));
+    if (sipPort == 0)
+        fail(QStringLiteral("No port for SIP is free on %1").arg(listen));
     QStringList config{
         QStringLiteral("poll_method\tepoll"),
-        QStringLiteral("sip_listen\t%1:%2")
-            .arg(bind.isEmpty() ? QStringLiteral("0.0.0.0") : bind)
-            .arg(m_network.sipPort),
+        QStringLiteral("sip_listen\t%1:%2").arg(listen).arg(sipPort),
         QStringLiteral("call_local_timeout\t120"),
         QStringLiteral("call_max_calls\t4"),
         QStringLiteral("audio_path\t/usr/share/baresip"),
@@ -212,7 +297,12 @@ void SipLine::writeFiles()
 void SipLine::start()
 {
     stop();
+    checkAccount();
     writeFiles();
+#ifdef Q_OS_LINUX
+    // baresip goes with the monitor even when the monitor is killed and cannot stop it in order.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     m_process.setProgram(m_program);
     m_process.setArguments({QStringLiteral("-f"), m_folder});
     m_process.setStandardInputFile(QProcess::nullDevice());
@@ -344,10 +434,7 @@ void SipLine::drop()
         endAudioNow();
     if (!isOpen()) {
         m_state = CallStates::kIdle;
-        QTimer::singleShot(0, this, [this] {
-            emit replied(0);
-            emit callStateChanged(CallStates::kIdle, 0);
-        });
+        answerDropOnClosedLine();
         return;
     }
     m_dropping = true;

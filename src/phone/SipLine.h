@@ -18,8 +18,8 @@ public:
         QString server;   // registrar and outbound proxy; empty: direct calls, no registration
     };
     struct Network {
-        QString bindAddress;    // empty: baresip's choice
-        quint16 sipPort = 5060; // TLS takes the port after it
+        QString bindAddress; // empty: the local address towards the server (or the account's host)
+        quint16 sipPort = 0; // TLS takes the port after it; 0: a free pair
         quint16 rtpFirst = 10000;
         quint16 rtpLast = 10039;
     };
@@ -27,7 +27,7 @@ public:
         int startMs = 5000;     // until the control port answers
         int replyMs = 3000;     // a command's reply
         int noAnswerMs = 60000; // ringing without an answer
-        int quitMs = 3000;      // after "quit", before the first signal
+        int quitMs = 2000;      // after "quit", before the first signal
         int signalMs = 1000;    // between the signals that follow
     };
     // Extra lines for baresip's configuration (the tests record the call with them).
@@ -81,6 +81,8 @@ private:
     void toSilence();
     void endAudioNow();
     QString serverHost() const;
+    QString bindAddress() const;
+    void checkAccount();
     [[noreturn]] void fail(const QString& text);
 
     Account m_account;

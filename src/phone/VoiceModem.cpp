@@ -313,10 +313,7 @@ void VoiceModem::drop()
 {
     if (!isOpen()) {
         m_state = CallStates::kIdle;
-        QTimer::singleShot(0, this, [this] {
-            emit replied(0);
-            emit callStateChanged(CallStates::kIdle, 0);
-        });
+        answerDropOnClosedLine();
         return;
     }
     m_dropping = true;

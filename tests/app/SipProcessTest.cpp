@@ -1,0 +1,87 @@
+#include "SipParty.h"
+#include "platform/CodePage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace SipParty;
+
+namespace {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// The baresip processes whose parent is `parent`.
+QList<qint64> baresipChildren(qint64 parent)
+{
+    QList<qint64> found;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const int close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (line.contains("(baresip)") && fields.size() > 1 && fields[1].toLongLong() == parent)
+            found.append(entry.toLongLong());
+    }
+    return found;
+}
+
+bool alive(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+}
+} // namespace
+
+// The monitor on a SIP account raises an alarm at its first cycle (the round-trip threshold 0 ms)
+// and calls a second baresip; SIGTERM in the middle of the call ends the monitor in order and its
+// baresip with it.
+TEST(SipMonitorProcess, EndsItsBaresipWithItselfInTheMiddleOfACall)
+{
+    if (QStandardPaths::findExecutable("baresip").isEmpty())
+        GTEST_SKIP() << "baresip is not installed (package baresip-core)";
+    QTemporaryDir dir;
+    CalledParty party(dir.filePath("party"), CalledParty::Auto);
+    ASSERT_TRUE(party.ready());
+    writeFile(dir.filePath("Para.ini"), "[NetPara]\r\nRecPort=0\r\n[PingPara]\r\nRTT=0\r\ncbRTT=1\r\nA1=1\r\nA2=1\r\n"
+                                        "PingCount=1\r\n[TelPara]\r\nSipAccount=sip:alarm@127.0.0.1\r\n");
+    writeFile(dir.filePath("Ip.txt"), CodePage::toGbk(QStringLiteral("127.0.0.1:本地\r\n")));
+    writeFile(dir.filePath("AlarmTelNo.txt"), party.uri().toUtf8() + "\r\n");
+    writeSine(dir.filePath("alarm.wav"), 1000, 2);
+
+    QProcess monitor;
+    monitor.setProcessChannelMode(QProcess::MergedChannels);
+    monitor.start(QStringLiteral(TW_BINARY_DIR "/tarnwicker"),
+                  {QStringLiteral("--headless"), QStringLiteral("--data-dir"), dir.path()});
+    ASSERT_TRUE(monitor.waitForStarted(10000));
+    const bool answered = waitFor([&] { return party.answered > 0; }, 20000);
+    // The signal comes while the sound plays: the call sequence's ten seconds after the answer do not
+    // end early for the end of the monitor.
+    waitFor([] { return false; }, 11000);
+    const QList<qint64> children = baresipChildren(monitor.processId());
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    const bool ended = monitor.waitForFinished(15000);
+    const QString output = QString::fromUtf8(monitor.readAll());
+    ASSERT_TRUE(answered) << output.toStdString();
+    ASSERT_TRUE(ended) << output.toStdString();
+    EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(monitor.exitCode(), 0) << output.toStdString();
+    ASSERT_EQ(children.size(), 1) << "the monitor's baresip was not found";
+    EXPECT_TRUE(waitFor([&] { return !alive(children.first()); }, 2000)) << "baresip outlived the monitor";
+    EXPECT_FALSE(QDir(dir.path()).entryList({"log*.txt"}).isEmpty()) << "no log written";
+}
