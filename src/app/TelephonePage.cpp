@@ -63,6 +63,7 @@ TelephonePage::TelephonePage(const WindowUi& ui, Prompter& prompter, AlarmSounds
         return fields[key]->text();
     };
     calls.togglePause = m_host.togglePause;
+    calls.ending = m_host.ending;
     m_calls = std::make_unique<AlarmCallSequence>(*m_tel, calls, TickClock::system());
 
     connect(m_ui.btSDTest, &QPushButton::clicked, this, &TelephonePage::btSDTestClick);

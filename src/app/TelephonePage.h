@@ -26,7 +26,8 @@ public:
         std::function<void(int)> setAlarmCode;
         std::function<void()> togglePause; // lMinClick
         std::function<void()> stopSound;
-        LineDevice::Chooser chooser; // the device selection dialog; empty: none can be shown
+        std::function<bool()> ending; // the monitor is ending
+        LineDevice::Chooser chooser;  // the device selection dialog; empty: none can be shown
     };
 
     TelephonePage(const WindowUi& ui, Prompter& prompter, AlarmSounds& sounds, const QStringList& modems,

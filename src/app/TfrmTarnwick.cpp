@@ -315,6 +315,7 @@ void TfrmTarnwick::createTelephone()
     host.resetAlarmState = [this] { m_cycle->resetAlarmState(); };
     host.setAlarmCode = [this](int code) { m_dispatch->setCurrentCode(code); };
     host.togglePause = [this] { lMinClick(); };
+    host.ending = [this] { return terminationRequested(); };
     host.stopSound = [this] { StopSound(); };
     if (!m_context.headless)
         host.chooser = TDeviceSelectionForm::chooser(this);

@@ -56,7 +56,9 @@ void AlarmCallSequence::pumpUntil(const std::function<bool()>& done, int capMs)
     clock.start();
     QTimer wake;
     wake.start(5);
-    while (!done() && clock.elapsed() < capMs)
+    // exit() ends the window's event loops but not a loop of processEvents: the end is watched here.
+    const auto ending = [this] { return m_host.ending && m_host.ending(); };
+    while (!done() && !ending() && clock.elapsed() < capMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 

@@ -33,6 +33,7 @@ public:
         std::function<int()> maxTimeMinutes;
         std::function<QString(Key)> keyField; // the text of a key field
         std::function<void()> togglePause;    // the countdown's pause/resume
+        std::function<bool()> ending;         // the monitor is ending: every wait gives up at once
     };
     // The waits of the sequence; tests shorten them.
     struct Waits {
