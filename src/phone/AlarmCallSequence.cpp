@@ -76,7 +76,7 @@ void AlarmCallSequence::CallNextNumber()
     m_tDelayTone.stop();
     m_deferredStart.stop();
     // A sound still playing into a call ends first; a line that vanishes ends it too.
-    pumpUntil([this] { return m_tel.WaveState() == 0; }, std::numeric_limits<int>::max());
+    pumpUntil([this] { return m_tel.WaveState() == 0; }, kIdleCapMs);
     hangUp();
     if (generation != m_generation)
         return; // a later start or an end came in while the line was hung up

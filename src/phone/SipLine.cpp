@@ -430,8 +430,8 @@ void SipLine::dial(const QByteArray& dialString)
 void SipLine::drop()
 {
     m_noAnswer.stop();
-    if (m_playing)
-        endAudioNow();
+    // The sound ends with its notice, or the player waits for it for ever.
+    endAudio();
     if (!isOpen()) {
         m_state = CallStates::kIdle;
         answerDropOnClosedLine();
@@ -489,8 +489,7 @@ void SipLine::onEvent(const QJsonObject& event)
 void SipLine::onClosed(const QString& reason)
 {
     m_callId.clear();
-    if (m_playing)
-        endAudioNow();
+    endAudio();
     if (m_dropping || m_state == CallStates::kIdle || m_state == CallStates::kDisconnected)
         return;
     if (m_state == CallStates::kConnected) {

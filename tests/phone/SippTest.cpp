@@ -59,7 +59,7 @@ protected:
         m_uri = QStringLiteral("sip:party@127.0.0.1:%1").arg(port);
         if (!sipp.waitForStarted())
             return false;
-        waitFor([] { return false; }, 300); // until it listens
+        waitFor([] { return false; }, 1000); // until it listens
         return sipp.state() == QProcess::Running;
     }
     void selectSipLine()
@@ -127,7 +127,7 @@ TEST_F(SippTest, TheRegistrarChecksTheServerAndThePassword)
         account.password = QString::fromLatin1(c.password);
         account.server = QStringLiteral("127.0.0.1:%1").arg(basePort() + 2);
         lines.open(SipLine::lineName(account.account), true);
-        EXPECT_TRUE(waitFor([&] { return !pane.isEmpty(); }, 5000));
+        EXPECT_TRUE(waitFor([&] { return !pane.isEmpty(); }, 15000));
         EXPECT_EQ(pane, QStringList{QString::fromUtf8(c.line)});
         lines.close();
         lines.stop();
