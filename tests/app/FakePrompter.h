@@ -13,9 +13,14 @@ public:
         messages.append(caption + u'|' + text);
         return nextAnswer;
     }
-    QString openFile(const QString&, const QString&) override { return nextFile; }
+    QString openFile(const QString& folder, const QString& filter) override
+    {
+        dialogs.append(folder + u'|' + filter);
+        return nextFile;
+    }
 
     QStringList messages;
+    QStringList dialogs; // the folder and filter of every file dialog
     bool nextAnswer = false;
     QString nextFile;
 };

@@ -1,11 +1,13 @@
+#include "EventWait.h"
 #include "PeerSocket.h"
 #include "SimulatedModem.h"
 #include "WindowFixture.h"
+#include "app/NetworkPage.h"
 #include "app/TelephonePage.h"
 #include "sound/AlarmSounds.h"
 #include "sound/WaveFile.h"
 
-#include <QDeadlineTimer>
+#include <QTimer>
 
 #include <cmath>
 
@@ -53,17 +55,32 @@ protected:
         probe.answers = [failing](const QString& host) { return !failing.contains(host); };
         window->ui().bbPing->click();
     }
-    static bool waitFor(const std::function<bool()>& done, int ms = 8000)
-    {
-        for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired();)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
-    }
-    static void pump(int ms)
-    {
-        waitFor([] { return false; }, ms);
-    }
     bool logged(const QString& line) { return paneLines().contains(line); }
+    // Runs `action` `delayMs` after `line` reaches the pane, from whatever wait the window is in then.
+    void whenLogged(const QString& line, int delayMs, std::function<void()> action)
+    {
+        auto* poll = new QTimer(window.get());
+        QObject::connect(poll, &QTimer::timeout, window.get(), [=, this] {
+            if (!logged(line))
+                return;
+            poll->stop();
+            poll->deleteLater();
+            QTimer::singleShot(delayMs, window.get(), action);
+        });
+        poll->start(5);
+    }
+    // No number was dialled while the line was still off hook from the call before.
+    bool hungUpBeforeEachDial() const
+    {
+        bool open = false;
+        for (const QByteArray& command : sim->commands) {
+            if (command.startsWith("ATD") && std::exchange(open, true))
+                return false;
+            if (command == "AT+VLS=0" || command.startsWith("ATH"))
+                open = false;
+        }
+        return true;
+    }
     // The lines of the pane from the first one that begins with `from`, without time-stamped ones.
     QStringList telephoneLines()
     {
@@ -211,5 +228,69 @@ TEST_F(TelephoneCallTest, TheSequenceRedialsEndsOrStopsWithItsLines)
                 break;
         }
         EXPECT_FALSE(sim->offHook());
+    }
+}
+
+// What arrives inside the wait after the answer leaves at most one call on the line, and the call
+// that takes over plays on: a ping cycle without alarm (its reset leaves nothing to play, so the
+// call ends), a ping cycle that raises the alarm again (the list starts over), a network alarm from
+// another station (the next number), and the called party hanging up (redialled with the next).
+TEST_F(TelephoneCallTest, WhatArrivesInsideTheWaitsLeavesOneCallThatGoesOn)
+{
+    enum Arrival { CleanCycle, AlarmCycle, ReceivedAlarm, CalleeHangsUp };
+    struct Row {
+        const char* name;
+        Arrival arrival;
+        QList<QByteArray> dialled;
+        bool playsOn; // the call that took over is on the line and plays
+    };
+    const QList<Row> rows{
+        {"ping cycle without alarm", CleanCycle, {"5550001"}, false},
+        {"ping cycle with an alarm", AlarmCycle, {"5550001", "5550001"}, true},
+        {"network alarm received", ReceivedAlarm, {"5550001", "5550002"}, true},
+        {"called party hangs up", CalleeHangsUp, {"5550001", "5550002"}, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        window.reset();
+        sim = std::make_unique<SimulatedModem>();
+        sim->callees = {Callee{Callee::Answer, 1, row.arrival == CalleeHangsUp ? 300 : -1}, Callee{}};
+        TfrmTarnwick& w = startCalling(QStringLiteral("5550001\r\n5550002\r\n"), {1500, 100, 50, 200, 100, 60000});
+        PeerSocket station{"127.0.0.5"};
+        QList<qsizetype> playsBeforeDial;
+        QObject::connect(sim.get(), &SimulatedModem::commandReceived, [&](const QByteArray& line) {
+            if (line.startsWith("ATD"))
+                playsBeforeDial.append(sim->audioSessionBytes.size());
+        });
+        const auto arrive = [&] {
+            switch (row.arrival) {
+            case CleanCycle:
+                alarmCycle({});
+                break;
+            case AlarmCycle:
+                alarmCycle();
+                break;
+            case ReceivedAlarm:
+                station.sendTo(CodePage::toGbk(QStringLiteral("10.9.9.9:远方 网络不通")), "127.0.0.1",
+                               int(w.network().listener().boundPort()));
+                break;
+            case CalleeHangsUp:
+                break;
+            }
+        };
+        whenLogged(QStringLiteral("正在拨号:5550001......"), 300, arrive);
+        alarmCycle();
+        const auto settled = [&] {
+            return row.playsOn ? dialled().size() == row.dialled.size() && !sim->audioSessionBytes.isEmpty()
+                               : logged(QStringLiteral("结束通话......"));
+        };
+        ASSERT_TRUE(waitFor(settled)) << telephoneLines().join('\n').toStdString();
+        pump(500);
+        EXPECT_EQ(dialled(), row.dialled);
+        EXPECT_TRUE(hungUpBeforeEachDial());
+        EXPECT_EQ(sim->offHook(), row.playsOn);
+        // Only the call that took over played: the first one was superseded inside its wait.
+        EXPECT_EQ(playsBeforeDial, QList<qsizetype>(row.dialled.size(), 0));
+        EXPECT_EQ(sim->audioSessionBytes.isEmpty(), !row.playsOn);
     }
 }

@@ -1,7 +1,10 @@
 #include "app/TelephonePage.h"
+#include "EventWait.h"
 #include "SimulatedModem.h"
 #include "WindowFixture.h"
 #include "sound/WaveFile.h"
+
+#include <QTest>
 
 #include <cmath>
 
@@ -31,14 +34,6 @@ protected:
             sound.samples[i] = qint16(8000 * std::sin(double(i) / 3));
         writeWaveFile(path(QStringLiteral("test.wav")), sound, 16);
         return path(QStringLiteral("test.wav"));
-    }
-    static bool waitFor(const std::function<bool()>& done, int ms = 5000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
     }
 
     SimulatedModem sim;
@@ -80,4 +75,32 @@ TEST_F(TelephonePageTest, NoModemIsToldInThePaneAndABox)
     EXPECT_TRUE(paneLines().contains(TelephonePage::noModemText()));
     EXPECT_TRUE(w.ui().Edit12->text().isEmpty());
     EXPECT_EQ(prompter.messages.size(), 1);
+}
+
+// Entering the test recording field opens the dialog in the program's folder, and the chosen file is
+// stored when the field is left; the telephone list is unlocked by a double click and saved on leaving.
+TEST_F(TelephonePageTest, TheRecordingFieldAndThePhoneListAreEditedAsOnThePage)
+{
+    TfrmTarnwick& w = startOnModem();
+    w.ui().PageControl1->setCurrentIndex(2);
+    prompter.nextFile = recording();
+    enter(w.ui().Edit6);
+    QApplication::processEvents();
+    ASSERT_EQ(prompter.dialogs, QStringList{dataDir + QStringLiteral("|声音文件|*.WAV")});
+    EXPECT_EQ(w.ui().Edit6->text(), prompter.nextFile);
+    leave();
+    EXPECT_EQ(setting(QStringLiteral("TelPara"), QStringLiteral("TelTestSnd")), prompter.nextFile);
+
+    EXPECT_TRUE(w.ui().mPhone->isReadOnly());
+    w.ui().ToolButton14->click();
+    EXPECT_FALSE(w.ui().mPhone->isReadOnly());
+    EXPECT_EQ(paneLines().last(), QStringLiteral("报警电话列表为可修改状态！"));
+    enter(w.ui().mPhone);
+    w.ui().mPhone->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(w.ui().mPhone, QStringLiteral("5550009"));
+    QTest::keyClick(w.ui().mPhone, Qt::Key_Return);
+    leave();
+    EXPECT_TRUE(w.ui().mPhone->isReadOnly());
+    EXPECT_EQ(paneLines().last(), QStringLiteral("报警电话列表已保存！"));
+    EXPECT_EQ(readGbk(QStringLiteral("AlarmTelNo.txt")), QStringLiteral("5550009\r\n5550001\r\n5550002\r\n"));
 }

@@ -2,6 +2,10 @@
 #include "PhoneFixture.h"
 #include "platform/TickClock.h"
 
+#include <QTimer>
+
+#include <utility>
+
 using Callee = SimulatedModem::Callee;
 
 // The alarm call over the real line device and the simulated modem, with its waits shortened.
@@ -184,6 +188,31 @@ TEST_F(AlarmCallSequenceTest, InterleavedStartsAndEndsNeverLeaveTwoCallsOrALateD
     EXPECT_EQ(dialled().size(), 2) << "a wait superseded by the end dialled again";
     EXPECT_FALSE(sim.offHook());
     EXPECT_FALSE(calls->redialPending());
+}
+
+// The called party hangs up and the device hangs up (AT+VLS=0); a start that comes inside the device's
+// wait for that hang-up (a received alarm, say) dials once the clean-up is over. A dial into the line
+// still being closed would go nowhere, and the number would go out only as the device's retry, a
+// minute later.
+TEST_F(AlarmCallSequenceTest, AStartDuringTheDevicesCleanUpDialsWhenItIsOver)
+{
+    sim.callees = {Callee{Callee::Answer, 1, 200}, Callee{}};
+    sim.commandDelayMs = 150; // the drop's reply keeps the device waiting
+    calls->setWaits({1000, 50, 50, 200, 100, 2000});
+    bool started = false;
+    QObject::connect(&sim, &SimulatedModem::commandReceived, [&](const QByteArray& line) {
+        if (line == "AT+VLS=0" && !std::exchange(started, true))
+            QTimer::singleShot(0, [&] { calls->CallNextNumber(); });
+    });
+    calls->CallNextNumber();
+    ASSERT_TRUE(waitFor([&] { return logged(QStringLiteral("正在拨号:5550002......")); }, 10000))
+        << pane.join('\n').toStdString();
+    ASSERT_TRUE(waitFor([&] { return !sim.audioSessionBytes.isEmpty(); }, 5000));
+    pump(300);
+    EXPECT_EQ(dialled(), (QList<QByteArray>{"5550001", "5550002"}));
+    EXPECT_TRUE(sim.offHook());
+    EXPECT_TRUE(started);
+    EXPECT_EQ(tel->attempt(), 1) << "the second number went out as a retry, a retry wait late";
 }
 
 TEST_F(AlarmCallSequenceTest, KeyFieldsCompareTheirFirstCharacter)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventWait.h"
 #include "SimulatedModem.h"
 #include "phone/CallStates.h"
 #include "phone/LineDevice.h"
@@ -43,22 +44,6 @@ protected:
         tel->OnTapiDTMF = [this](QChar digit, int) { keys.append(digit); };
         tel->OnTapiWaveNotify = [this](LineDevice::WaveMessage msg) { waves.append(msg); };
         tel->OnError = [this](const QString& text) { errors.append(text); };
-    }
-
-    // Pumps the event loop until `done` holds or `ms` have passed.
-    static bool waitFor(const std::function<bool()>& done, int ms = 5000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done() && clock.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
-        return done();
-    }
-    static void pump(int ms)
-    {
-        waitFor([] { return false; }, ms);
     }
 
     // Selects the simulated modem's line, switches voice on and dials until the call is connected.

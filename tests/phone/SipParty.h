@@ -2,6 +2,7 @@
 
 // The far end of SIP calls in the tests: a second baresip on loopback, and what to check its
 // recording with.
+#include "EventWait.h"
 #include "phone/BaresipControl.h"
 #include "sound/WaveFile.h"
 
@@ -19,17 +20,6 @@
 #include <utility>
 
 namespace SipParty {
-inline bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return done();
-}
-
 // Ports of one test run, apart from those of other runs on the machine: SIP takes its port and the
 // one after it (TLS).
 inline quint16 basePort()
