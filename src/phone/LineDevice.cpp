@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <utility>
+
 LineDevice::LineDevice(LineProvider* provider, QObject* parent)
     : QObject(parent)
     , m_provider(provider)
@@ -185,6 +187,8 @@ void LineDevice::dialAttempt()
     m_provider->dial(dialString);
     const int wait = waitForReply();
     m_dialPending = false;
+    if (std::exchange(m_connectHeld, false) && m_connected)
+        postConnect();
     if (wait == 2)
         return failAttempt(TapiErrors::codeOf(TapiErrors::kOperationFailed),
                            QStringLiteral("The line did not answer the dial request"));
@@ -305,6 +309,19 @@ void LineDevice::retryTick()
     }
 }
 
+void LineDevice::postConnect()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            guarded([this] {
+                if (OnTapiConnect)
+                    OnTapiConnect();
+            });
+        },
+        Qt::QueuedConnection);
+}
+
 void LineDevice::postFail()
 {
     if (m_failReported)
@@ -383,15 +400,12 @@ void LineDevice::onCallState(quint32 state, quint32 detail)
         m_retryTicker.stop();
         m_retryArmed = false;
         status(CallStates::kCallStateMessage, int(state), int(detail));
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                guarded([this] {
-                    if (OnTapiConnect)
-                        OnTapiConnect();
-                });
-            },
-            Qt::QueuedConnection);
+        // A call answered before its dial request was replied to is reported once PlaceCall has
+        // returned, as any other: the caller has not yet taken note of the number it dialled.
+        if (m_dialPending)
+            m_connectHeld = true;
+        else
+            postConnect();
         break;
     case CallStates::kDisconnected:
         m_failureCode = int(detail);

@@ -90,6 +90,7 @@ private:
     void startRetryTicker();
     void retryTick();
     void postFail();
+    void postConnect();
     void failAttempt(int code, const QString& reason);
     void onCallState(quint32 state, quint32 detail);
     void onKey(char key);
@@ -114,6 +115,7 @@ private:
     bool m_callExists = false;
     bool m_dialPending = false;
     bool m_connected = false;
+    bool m_connectHeld = false; // connected while the dial request still waited for its reply
     bool m_everConnected = false;
     bool m_cancelRequested = true; // no call has been placed: nothing to hang up
     bool m_failReported = true;

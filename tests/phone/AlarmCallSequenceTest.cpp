@@ -215,6 +215,18 @@ TEST_F(AlarmCallSequenceTest, AStartDuringTheDevicesCleanUpDialsWhenItIsOver)
     EXPECT_EQ(tel->attempt(), 1) << "the second number went out as a retry, a retry wait late";
 }
 
+// A called party that answers the moment the number is dialled (the dial request's reply and the
+// answer arrive together) is reported with the number dialled, and its call plays.
+TEST_F(AlarmCallSequenceTest, ACallAnsweredAtOnceIsReportedWithItsNumber)
+{
+    sim.ringMs = 0;
+    sim.callees = {Callee{Callee::Answer, 0}};
+    calls->CallNextNumber();
+    EXPECT_EQ(calls->position(), 1);
+    ASSERT_TRUE(waitFor([&] { return !sim.audioSessionBytes.isEmpty(); }));
+    EXPECT_EQ(pane.filter(QStringLiteral("正在拨号:")), QStringList{QStringLiteral("正在拨号:5550001......")});
+}
+
 TEST_F(AlarmCallSequenceTest, KeyFieldsCompareTheirFirstCharacter)
 {
     EXPECT_TRUE(AlarmCallSequence::matches("12", '1'));
