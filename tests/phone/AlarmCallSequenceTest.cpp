@@ -1,4 +1,5 @@
 #include "phone/AlarmCallSequence.h"
+#include "CallHost.h"
 #include "PhoneFixture.h"
 #include "platform/TickClock.h"
 
@@ -9,23 +10,13 @@
 using Callee = SimulatedModem::Callee;
 
 // The alarm call over the real line device and the simulated modem, with its waits shortened.
-class AlarmCallSequenceTest : public PhoneFixture {
+class AlarmCallSequenceTest : public PhoneFixture, protected CallHost {
 protected:
     void SetUp() override
     {
         PhoneFixture::SetUp();
         sounds = {waveFile("first.wav", 0.3), waveFile("second.wav", 0.3)};
-        AlarmCallSequence::Host host;
-        host.addInfo = [this](const QString& line) { pane.append(line); };
-        host.phoneLines = [this] { return numbers; };
-        host.soundList = [this]() -> const QStringList& { return sounds; };
-        host.soundIndex = [this] { return soundIndex; };
-        host.setSoundIndex = [this](int index) { soundIndex = index; };
-        host.testRecording = [this] { return testRecording; };
-        host.maxTimeMinutes = [this] { return maxTime; };
-        host.keyField = [this](AlarmCallSequence::Key key) { return keyFields[key]; };
-        host.togglePause = [this] { ++pauses; };
-        calls = std::make_unique<AlarmCallSequence>(*tel, host, TickClock::system());
+        calls = std::make_unique<AlarmCallSequence>(*tel, host(), TickClock::system());
         calls->setWaits({100, 50, 50, 200, 100, 2000});
         tel->refreshDevices();
     }
@@ -43,17 +34,7 @@ protected:
                 numbers.append(command.mid(3));
         return numbers;
     }
-    bool logged(const QString& line) const { return pane.contains(line); }
-
     std::unique_ptr<AlarmCallSequence> calls;
-    QStringList pane;
-    QStringList numbers{"5550001", "5550002"};
-    QStringList sounds;
-    int soundIndex = 0;
-    QString testRecording;
-    int maxTime = 2;
-    QStringList keyFields{"0", "1", "2", "3"};
-    int pauses = 0;
 };
 
 TEST_F(AlarmCallSequenceTest, TheCalledPartysKeysActWhenTheSoundHasStopped)

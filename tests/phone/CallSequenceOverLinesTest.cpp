@@ -1,3 +1,4 @@
+#include "CallHost.h"
 #include "SimulatedModem.h"
 #include "SipParty.h"
 #include "phone/AlarmCallSequence.h"
@@ -77,7 +78,7 @@ struct SipEnd : FarEnd {
 
 // The alarm call sequence over the line device, once on each line of the station: the same keys must
 // act the same way over the voice modem and over SIP.
-class CallSequenceOverLines : public ::testing::TestWithParam<Provider> {
+class CallSequenceOverLines : public ::testing::TestWithParam<Provider>, protected CallHost {
 protected:
     void SetUp() override
     {
@@ -112,17 +113,7 @@ protected:
         const QString name = end.lineName().isEmpty() ? tel.DeviceNames().value(0) : end.lineName();
         ASSERT_TRUE(tel.DeviceNames().contains(name)) << tel.DeviceNames().join(',').toStdString();
         tel.setSelectedDevice(name);
-        AlarmCallSequence::Host host;
-        host.addInfo = [this](const QString& line) { pane.append(line); };
-        host.phoneLines = [this] { return numbers; };
-        host.soundList = [this]() -> const QStringList& { return sounds; };
-        host.soundIndex = [this] { return soundIndex; };
-        host.setSoundIndex = [this](int index) { soundIndex = index; };
-        host.testRecording = [] { return QString(); };
-        host.maxTimeMinutes = [] { return 2; };
-        host.keyField = [this](AlarmCallSequence::Key key) { return keyFields[key]; };
-        host.togglePause = [this] { ++pauses; };
-        calls = std::make_unique<AlarmCallSequence>(tel, host, TickClock::system());
+        calls = std::make_unique<AlarmCallSequence>(tel, host(), TickClock::system());
         calls->setWaits({100, 50, 50, 200, 100, 60000});
         calls->CallNextNumber();
     }
@@ -140,10 +131,6 @@ protected:
     TelephoneLines lines{modem, [this] { return account; }};
     LineDevice tel{&lines};
     std::unique_ptr<AlarmCallSequence> calls;
-    QStringList pane, numbers, sounds;
-    int soundIndex = 0;
-    int pauses = 0;
-    QStringList keyFields{"0", "1", "2", "3"};
 };
 
 TEST_P(CallSequenceOverLines, TheKeysActAsOverTheModem)
