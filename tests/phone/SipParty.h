@@ -15,16 +15,53 @@
 #include <QThread>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <functional>
 #include <utility>
 
 namespace SipParty {
-// Ports of one test run, apart from those of other runs on the machine: SIP takes its port and the
-// one after it (TLS).
+// Whether TCP and UDP port `port` of loopback can be bound now.
+inline bool portFree(quint16 port)
+{
+    for (const int type : {SOCK_STREAM, SOCK_DGRAM}) {
+        const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        if (!bound)
+            return false;
+    }
+    return true;
+}
+
+// Twenty ports of one test run, apart from those of other runs on the machine and below the range
+// the system hands out to sockets bound to port 0 (32768 on): SIP takes base + 2 and the one after
+// it (TLS), RTP base + 10 to base + 17, the control port base + 19. The slot follows the process
+// number and moves on past slots with a port in use.
 inline quint16 basePort()
 {
-    return quint16(30000 + (QCoreApplication::applicationPid() % 1500) * 20);
+    static const quint16 base = [] {
+        const qint64 slot = QCoreApplication::applicationPid() % 1000;
+        for (qint64 i = 0; i < 1000; ++i) {
+            const quint16 candidate = quint16(10000 + (slot + i) % 1000 * 20);
+            bool free = true;
+            for (quint16 offset = 0; offset < 20 && free; ++offset)
+                free = portFree(quint16(candidate + offset));
+            if (free)
+                return candidate;
+        }
+        return quint16(10000 + slot * 20);
+    }();
+    return base;
 }
 
 inline void writeSine(const QString& path, double hz, double seconds)
