@@ -2,7 +2,7 @@
 // (the one address fails) to the first audio byte of the alarm sound at the simulated modem, with the
 // wait after the answer set to 0. The called party answers at once (no ring), so what is measured is
 // the monitor's own path: verdict, alarm dispatch, voice set-up of the line, dial, answer, play.
-#include "SimulatedModem.h"
+#include "ModemThread.h"
 #include "app/AppContext.h"
 #include "app/Prompter.h"
 #include "app/TelephonePage.h"
@@ -56,51 +56,10 @@ private:
     ReplyStatus m_status;
 };
 
-// The simulated modem in a thread of its own, so that its pacing does not wait on the window.
-class ModemThread {
-public:
-    ModemThread()
-    {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        run([this] {
-            m_sim = new SimulatedModem;
-            m_sim->ringMs = 0;
-            m_sim->callees = {SimulatedModem::Callee{SimulatedModem::Callee::Answer, 0}};
-            QObject::connect(m_sim, &SimulatedModem::commandReceived, [this](const QByteArray& line) {
-                if (line.startsWith("ATD"))
-                    dialNs = nowNs();
-            });
-            QObject::connect(m_sim, &SimulatedModem::audioReceived, [this](qint64) {
-                if (firstAudioNs == 0)
-                    firstAudioNs = nowNs();
-            });
-        });
-    }
-    ~ModemThread()
-    {
-        run([this] { delete m_sim; });
-        m_thread.quit();
-        m_thread.wait();
-    }
-    void run(const std::function<void()>& action)
-    {
-        QMetaObject::invokeMethod(&m_context, action, Qt::BlockingQueuedConnection);
-    }
-    QString path()
-    {
-        QString path;
-        run([&] { path = m_sim->path(); });
-        return path;
-    }
-
+// When the last dial and the first audio byte of the current call reached the modem.
+struct ModemTimes {
     std::atomic<qint64> dialNs{0};
     std::atomic<qint64> firstAudioNs{0};
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    SimulatedModem* m_sim = nullptr;
 };
 
 bool waitFor(const std::function<bool()>& done, int ms)
@@ -142,7 +101,19 @@ int main(int argc, char* argv[])
         sound.samples[i] = qint16(7000 * std::sin(double(i) / 4));
     writeWaveFile(dir.filePath("alarm.wav"), sound, 16);
 
-    ModemThread modem;
+    ModemTimes times;
+    ModemThread modem([&times](SimulatedModem& sim) {
+        sim.ringMs = 0;
+        sim.callees = {SimulatedModem::Callee{SimulatedModem::Callee::Answer, 0}};
+        QObject::connect(&sim, &SimulatedModem::commandReceived, [&times](const QByteArray& line) {
+            if (line.startsWith("ATD"))
+                times.dialNs = nowNs();
+        });
+        QObject::connect(&sim, &SimulatedModem::audioReceived, [&times](qint64) {
+            if (times.firstAudioNs == 0)
+                times.firstAudioNs = nowNs();
+        });
+    });
     FailingProbe probe;
     StreamPrompter prompter;
     AppContext context;
@@ -166,16 +137,16 @@ int main(int argc, char* argv[])
     constexpr int kRounds = 25;
     std::vector<double> toDial, toAudio;
     for (int round = 0; round < kRounds; ++round) {
-        modem.dialNs = 0;
-        modem.firstAudioNs = 0;
+        times.dialNs = 0;
+        times.firstAudioNs = 0;
         window.ui().bbPing->click(); // the cycle, its verdict and the dial
-        if (!waitFor([&] { return modem.firstAudioNs != 0; }, 5000)) {
+        if (!waitFor([&] { return times.firstAudioNs != 0; }, 5000)) {
             std::printf("round %d: no audio reached the modem; the pane:\n%s\n", round,
                         qPrintable(window.pane().info().lines().join(QLatin1Char('\n'))));
             break;
         }
-        toDial.push_back(double(modem.dialNs - probe.lastEndNs) / 1e6);
-        toAudio.push_back(double(modem.firstAudioNs - probe.lastEndNs) / 1e6);
+        toDial.push_back(double(times.dialNs - probe.lastEndNs) / 1e6);
+        toAudio.push_back(double(times.firstAudioNs - probe.lastEndNs) / 1e6);
         window.EndAlarmCall();
     }
     if (toAudio.empty())

@@ -2,7 +2,7 @@
 // 60-second alarm file (44.1 kHz stereo, read, resampled, encoded and DLE-shielded) into a call, as a
 // share of one core over the 60 seconds the call takes, and the delay from a key's DLE code reaching
 // the serial port to OnTapiDTMF, idle and while the sound plays.
-#include "SimulatedModem.h"
+#include "ModemThread.h"
 #include "phone/LineDevice.h"
 #include "phone/VoiceModem.h"
 #include "sound/WaveFile.h"
@@ -53,49 +53,11 @@ bool waitFor(const std::function<bool()>& done, int ms)
     return done();
 }
 
-// The simulated modem, living in its own thread.
-class ModemThread {
-public:
-    explicit ModemThread(int speed)
-    {
-        m_thread.start();
-        m_context.moveToThread(&m_thread);
-        run([&] {
-            m_sim = new SimulatedModem;
-            m_sim->speed = speed;
-        });
-    }
-    ~ModemThread()
-    {
-        run([&] { delete m_sim; });
-        m_thread.quit();
-        m_thread.wait();
-    }
-    // Runs `action` in the modem's thread and waits for it.
-    void run(const std::function<void()>& action)
-    {
-        QMetaObject::invokeMethod(&m_context, action, Qt::BlockingQueuedConnection);
-    }
-    // Runs `action` in the modem's thread without waiting.
-    void post(std::function<void()> action)
-    {
-        QMetaObject::invokeMethod(&m_context, std::move(action), Qt::QueuedConnection);
-    }
-    SimulatedModem& sim() { return *m_sim; }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    SimulatedModem* m_sim = nullptr;
-};
-
 struct Call {
     explicit Call(int speed)
-        : modemThread(speed)
+        : modemThread([speed](SimulatedModem& sim) { sim.speed = speed; })
     {
-        QString path;
-        modemThread.run([&] { path = modemThread.sim().path(); });
-        modem = std::make_unique<VoiceModem>(QStringList{path});
+        modem = std::make_unique<VoiceModem>(QStringList{modemThread.path()});
         tel = std::make_unique<LineDevice>(modem.get());
     }
     ~Call()
