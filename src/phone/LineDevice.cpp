@@ -388,8 +388,15 @@ void LineDevice::onCallState(quint32 state, quint32 detail)
         status(CallStates::kCallStateMessage, int(state), int(detail));
         cleanUp(false);
         break;
-    case CallStates::kSpecialInfo:
     case CallStates::kBusy:
+        // The busy tone alone ends the call as busy: the modem's own BUSY result may come after the
+        // hang-up has cut the dial short, or never.
+        m_failureCode = int(DisconnectModes::kBusy);
+        m_failureReason.clear();
+        status(CallStates::kCallStateMessage, int(state), int(detail));
+        cleanUp(false);
+        break;
+    case CallStates::kSpecialInfo:
         status(CallStates::kCallStateMessage, int(state), int(detail));
         cleanUp(false);
         break;

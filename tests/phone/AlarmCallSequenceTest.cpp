@@ -149,7 +149,7 @@ TEST_F(AlarmCallSequenceTest, AFailedDialIsReportedAndStopsTheSequence)
     tel->MaxAttempts = 1;
     calls->CallNextNumber();
     ASSERT_TRUE(waitFor([&] { return logged(QStringLiteral("TapiFail")); }));
-    EXPECT_TRUE(logged(QStringLiteral("所拨电话号码忙，请稍候再试！")));
+    EXPECT_TRUE(logged(QStringLiteral("所拨电话号码忙，请稍候再试！"))) << pane.join('\n').toStdString();
     EXPECT_EQ(calls->position(), 1);
 }
 

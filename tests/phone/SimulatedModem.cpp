@@ -306,8 +306,15 @@ void SimulatedModem::dial(const QByteArray& number)
             answered(callee);
             break;
         case Callee::Busy:
+            // The tone is heard first; the dial is still in progress (a key aborts it) until BUSY.
             sendEvent('b');
-            result("BUSY");
+            m_dialling = true;
+            later(busyResultMs, [this, call] {
+                if (call != m_call || !m_dialling)
+                    return;
+                m_dialling = false;
+                result("BUSY");
+            });
             break;
         case Callee::NoAnswer:
             result("NO ANSWER");

@@ -43,6 +43,7 @@ public:
     bool mute = false;      // answers nothing at all (not a modem, or hung)
     bool garbage = false;   // answers every command with noise and no result
     int ringMs = 100;       // between two ringback reports
+    int busyResultMs = 50;  // from the busy tone to the BUSY result, unless the dial is cut short
     int commandDelayMs = 0; // before each answer
     int speed = 1;          // sound taken in this many times faster than real time
     QList<QByteArray> formats{"0,\"SIGNED PCM\",8,0,(8000),(0),(0)", "1,\"UNSIGNED PCM\",8,0,(8000),(0),(0)",
