@@ -2,10 +2,12 @@
 
 #include <QAudioDevice>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTest>
 
 #include <vector>
 
@@ -29,13 +31,43 @@ inline QAudioDevice sineSource()
     return device(QMediaDevices::audioInputs(), "tw_sine");
 }
 
-// Records the null sink's monitor, mono 44.1 kHz, for as long as the recorder lives.
+// A null sink of the test's own, for as long as it lives: what its monitor hears was played by the
+// test alone, not by another test that plays to the shared sink at the same time.
+class PrivateSink {
+public:
+    PrivateSink()
+        : m_name(QStringLiteral("tw_probe_%1").arg(QCoreApplication::applicationPid()).toLatin1())
+    {
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                                              QStringLiteral("sink_name=") + QString::fromLatin1(m_name)});
+        if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+            return;
+        m_module = pactl.readAllStandardOutput().trimmed();
+        // The device list follows the server's announcements.
+        QTest::qWaitFor([this] { return !device().isNull(); }, 5000);
+    }
+    ~PrivateSink()
+    {
+        if (!m_module.isEmpty())
+            QProcess::execute(QStringLiteral("pactl"),
+                              {QStringLiteral("unload-module"), QString::fromLatin1(m_module)});
+    }
+    QAudioDevice device() const { return SoundServer::device(QMediaDevices::audioOutputs(), m_name); }
+    QByteArray monitor() const { return m_name + ".monitor"; }
+
+private:
+    QByteArray m_name;
+    QByteArray m_module;
+};
+
+// Records a sink's monitor, mono 44.1 kHz, for as long as the recorder lives.
 class MonitorRecording {
 public:
-    MonitorRecording()
+    explicit MonitorRecording(const QByteArray& monitor = "tw_null.monitor")
     {
         m_parec.start(QStringLiteral("parec"),
-                      {QStringLiteral("-d"), QStringLiteral("tw_null.monitor"), QStringLiteral("--raw"),
+                      {QStringLiteral("-d"), QString::fromLatin1(monitor), QStringLiteral("--raw"),
                        QStringLiteral("--format=s16le"), QStringLiteral("--rate=44100"), QStringLiteral("--channels=1"),
                        QStringLiteral("--latency-msec=10")});
         m_parec.waitForStarted(3000);
