@@ -167,6 +167,29 @@ TEST(ConvertSound, MixesAndResamplesKeepingTheTone)
     EXPECT_THROW(convertSound(PcmSound{0, 1, {1, 2}}, 8000, 1), SoundFileError);
 }
 
+// A sound for a call carries the whole telephone band (a cheaper resampler loses 9 dB at 3.4 kHz)
+// and keeps out what lies above the line's 4 kHz, which would come back mirrored into it.
+TEST(ConvertSound, ForTheLineKeepsTheTelephoneBandAndNoMirrors)
+{
+    const struct {
+        double hz;
+        bool kept;
+    } tones[]{{300, true}, {3000, true}, {3400, true}, {5000, false}};
+    for (const auto& tone : tones) {
+        SCOPED_TRACE(tone.hz);
+        const PcmSound cd{44100, 2, SignalProbe::sine(44100, 2, tone.hz, 1.0)};
+        const PcmSound line = convertSound(cd, 8000, 1);
+        EXPECT_NEAR(double(line.frames()), 8000, 10);
+        const double level = SignalProbe::rms(line.samples) / SignalProbe::rms(cd.samples);
+        if (tone.kept) {
+            EXPECT_NEAR(SignalProbe::frequency(line.samples, 8000, 1), tone.hz, 3);
+            EXPECT_NEAR(level, 1.0, 0.05);
+        } else {
+            EXPECT_LT(level, 0.01) << "mirrored to " << SignalProbe::frequency(line.samples, 8000, 1) << " Hz";
+        }
+    }
+}
+
 TEST_F(WaveFileTest, WritesWhatItReadsBack)
 {
     const PcmSound tone{8000, 1, SignalProbe::sine(8000, 1, 440, 0.25)};
