@@ -2,6 +2,7 @@
 // (the one address fails) to the first audio byte of the alarm sound at the simulated modem, with the
 // wait after the answer set to 0. The called party answers at once (no ring), so what is measured is
 // the monitor's own path: verdict, alarm dispatch, voice set-up of the line, dial, answer, play.
+#include "EventLoopWait.h"
 #include "ModemThread.h"
 #include "app/AppContext.h"
 #include "app/Prompter.h"
@@ -61,15 +62,6 @@ struct ModemTimes {
     std::atomic<qint64> dialNs{0};
     std::atomic<qint64> firstAudioNs{0};
 };
-
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    return done();
-}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

@@ -2,6 +2,7 @@
 // 60-second alarm file (44.1 kHz stereo, read, resampled, encoded and DLE-shielded) into a call, as a
 // share of one core over the 60 seconds the call takes, and the delay from a key's DLE code reaching
 // the serial port to OnTapiDTMF, idle and while the sound plays.
+#include "EventLoopWait.h"
 #include "ModemThread.h"
 #include "phone/LineDevice.h"
 #include "phone/VoiceModem.h"
@@ -33,24 +34,6 @@ double threadCpuSeconds()
     getrusage(RUSAGE_THREAD, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the event loop (sleeping between events, as the monitor does) until `done` or `ms` have passed.
-bool waitFor(const std::function<bool()>& done, int ms)
-{
-    if (done())
-        return true;
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || clock.elapsed() >= ms)
-            loop.quit();
-    });
-    poll.start(5);
-    loop.exec();
-    return done();
 }
 
 struct Call {
