@@ -184,8 +184,9 @@ TEST_F(StartupTest, OnlyAUtf8ListIsLoadedWithAWarning)
             writeFile(QStringLiteral("Ip.txt"), utf8 ? (line + "\r\n").toUtf8() : CodePage::toGbk(line + "\r\n"));
             TfrmTarnwick& w = start();
             EXPECT_EQ(paneLines().contains(warning), utf8) << line.toStdString() << (utf8 ? " in UTF-8" : " in GBK");
-            if (!utf8)
+            if (!utf8) {
                 EXPECT_EQ(MemoLines::lines(w.ui().mLine), QStringList(line + QStringLiteral("=100%,0")));
+            }
         }
     }
 }
