@@ -2,8 +2,10 @@
 # Runs every test: starts what the tests need (a PulseAudio server with a null sink, a null source and
 # a 440 Hz sine source for the recorder), then ctest. The run fails when a test fails, and also when
 # a test skips that tests/intended-skips.txt does not allow to: in a full run nothing else may skip.
+# Arguments after the build folder go to ctest (-R PATTERN runs some of the tests).
 set -uo pipefail
 build_dir=$1
+shift
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 if command -v pulseaudio >/dev/null && ! pactl info >/dev/null 2>&1; then
@@ -15,7 +17,7 @@ if command -v pulseaudio >/dev/null && ! pactl info >/dev/null 2>&1; then
 fi
 cd "$build_dir" || exit 1
 rm -f test-results.xml
-ctest --output-on-failure --no-tests=error -j "$(nproc)" --timeout 300 --output-junit test-results.xml
+ctest --output-on-failure --no-tests=error -j "$(nproc)" --timeout 300 --output-junit test-results.xml "$@"
 status=$?
 if [ ! -f test-results.xml ]; then
     echo "ctest wrote no report; skipped tests cannot be checked"
