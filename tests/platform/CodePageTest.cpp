@@ -76,6 +76,7 @@ TEST(CodePage, OnlyAListSavedAsUtf8IsTakenForUtf8)
     }
     EXPECT_FALSE(CodePage::looksLikeUtf8(CodePage::toGbk(list)));
     EXPECT_TRUE(CodePage::looksLikeUtf8(list.toUtf8()));
+    EXPECT_TRUE(CodePage::looksLikeUtf8("\xEF\xBB\xBF" + list.toUtf8())); // as Notepad saves UTF-8
     EXPECT_FALSE(CodePage::looksLikeUtf8(QByteArray("127.0.0.1:plain ascii\r\n")));
     EXPECT_FALSE(CodePage::looksLikeUtf8(QStringLiteral("10.0.0.1:Zürich").toUtf8())); // no Chinese in it
 }
