@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -93,5 +94,34 @@ inline void runIn(const std::string& name, const std::function<void()>& work)
     if (failure)
         std::rethrow_exception(failure);
 }
+
+// A namespace with nothing but its loopback, made for one test and removed with it. A name looked
+// up there asks a resolver that cannot be reached, so the question never leaves the machine; and no
+// server of the machine listens on its loopback.
+class LoopbackOnly {
+public:
+    LoopbackOnly()
+    {
+        static std::atomic<int> made{0};
+        removeStale(kPrefix);
+        m_name = kPrefix + std::to_string(::getpid()) + "_" + std::to_string(made++);
+        mustRun("ip netns add " + m_name);
+        try {
+            mustRun("ip -n " + m_name + " link set lo up");
+        } catch (...) {
+            run("ip netns del " + m_name);
+            throw;
+        }
+    }
+    ~LoopbackOnly() { run("ip netns del " + m_name); }
+    LoopbackOnly(const LoopbackOnly&) = delete;
+    LoopbackOnly& operator=(const LoopbackOnly&) = delete;
+
+    void runIn(const std::function<void()>& work) const { NetNamespaces::runIn(m_name, work); }
+
+private:
+    static constexpr const char* kPrefix = "twlo";
+    std::string m_name;
+};
 
 } // namespace NetNamespaces

@@ -1,4 +1,5 @@
 #include "app/AppOptions.h"
+#include "app/DisplayChoice.h"
 #include "app/MonitorApplication.h"
 #include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
@@ -8,7 +9,6 @@
 #include "platform/TerminationFlag.h"
 #include "platform/TerminationSignals.h"
 #include "platform/TerminationWatchdog.h"
-#include "platform/XDisplay.h"
 #include "records/ReportCommand.h"
 
 #include <QApplication>
@@ -16,54 +16,7 @@
 #include <cstdio>
 #include <memory>
 
-#if defined(Q_OS_UNIX)
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
-
-// False when there is no display to show the window on: none named, or an X display without a
-// server behind it (Qt would abort there; a service that inherited such a DISPLAY would crash in a
-// loop). The line on standard error says why the window stays away.
-bool hasDisplay()
-{
-#if defined(Q_OS_LINUX)
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        return true;
-    const QString display = qEnvironmentVariable("DISPLAY");
-    if (display.isEmpty())
-        return false;
-    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && !platform.startsWith(QStringLiteral("xcb")))
-        return true;
-    if (XDisplay::reachable(display))
-        return true;
-    std::fputs(QStringLiteral("tarnwicker: no X server answers on DISPLAY=%1; running headless\n")
-                   .arg(display)
-                   .toLocal8Bit()
-                   .constData(),
-               stderr);
-    return false;
-#else
-    return true;
-#endif
-}
-
-// Without a desktop session (a service, a cron job) there is no runtime folder, and Qt would say so
-// on standard error, where the headless monitor's message boxes go; give it a private one.
-void providePrivateRuntimeDir()
-{
-#if defined(Q_OS_UNIX)
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return;
-    const QByteArray dir = QByteArray("/tmp/runtime-") + QByteArray::number(uint(::getuid()));
-    ::mkdir(dir.constData(), 0700);
-    struct stat info {};
-    if (::stat(dir.constData(), &info) == 0 && info.st_uid == ::getuid() && (info.st_mode & 0777) == 0700)
-        qputenv("XDG_RUNTIME_DIR", dir);
-#endif
-}
 
 void printLine(const QString& line)
 {
@@ -129,13 +82,9 @@ int main(int argc, char* argv[])
         return printReport(*options);
     }
 
-    const bool headless = options->headless || !hasDisplay();
-    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (headless)
-        providePrivateRuntimeDir();
-
+    DisplayChoice display(options->headless);
     MonitorApplication app(argc, argv);
+    const bool headless = display.settle();
     QApplication::setApplicationName(QStringLiteral("tarnwicker"));
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwicker")); // the entry whose icon the desktop shows

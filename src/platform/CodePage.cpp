@@ -48,13 +48,67 @@ bool isValidGbk(QByteArrayView bytes)
     return toGbk(text) == bytes;
 }
 
+namespace {
+
+// How ordinary a character is in Chinese text: 2 for the first level of GB 2312's hanzi (the 3755
+// everyday ones) and its punctuation and full-width forms, 1 for its other characters (second-level
+// hanzi, kana, Greek, Cyrillic, box drawing), 0 for everything else: GBK's additions, its private
+// areas and the characters that GBK cannot hold at all.
+int ordinariness(QStringView character, QStringEncoder& encoder, QStringDecoder& decoder)
+{
+    const QByteArray bytes = encoder.encode(character);
+    if (bytes.size() != 2 || QString(decoder.decode(bytes)) != character)
+        return 0;
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    const auto trail = static_cast<unsigned char>(bytes[1]);
+    if (trail < 0xA1 || trail > 0xFE)
+        return 0;
+    if ((lead >= 0xB0 && lead <= 0xD7) || (lead >= 0xA1 && lead <= 0xA3))
+        return 2;
+    if ((lead >= 0xD8 && lead <= 0xF7) || (lead >= 0xA4 && lead <= 0xA9))
+        return 1;
+    return 0;
+}
+
+// The mean ordinariness of the text's characters beyond ASCII; surrogate pairs count as one character.
+double meanOrdinariness(QStringView text)
+{
+    QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
+    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
+    qint64 sum = 0;
+    qint64 count = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const QStringView character = text.sliced(i, pair ? 2 : 1);
+        i += character.size();
+        if (character[0].unicode() < 0x80)
+            continue;
+        sum += ordinariness(character, encoder, decoder);
+        ++count;
+    }
+    return count == 0 ? 0.0 : double(sum) / double(count);
+}
+
+bool hasHan(QStringView text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) || (c.unicode() >= 0x3400 && c.unicode() <= 0x4DBF);
+    });
+}
+
+} // namespace
+
 bool looksLikeUtf8(QByteArrayView bytes)
 {
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return false;
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
+    if (decoder.hasError() || !hasHan(text))
+        return false;
+    // A UTF-8 file read as GBK falls apart into second-level, added and undefined characters, while
+    // the names an operator gives read as everyday characters.
+    return meanOrdinariness(text) > meanOrdinariness(fromGbk(bytes));
 }
 
 QList<QByteArray> splitLines(const QByteArray& content)

@@ -18,8 +18,9 @@ QString fromGbk(QByteArrayView bytes);
 // undefined or cut-off character, no NUL. A file that is not is still loaded, and callers warn.
 bool isValidGbk(QByteArrayView bytes);
 
-// True when the bytes hold non-ASCII text in valid UTF-8: most likely a file saved in UTF-8, which
-// reads as valid but wrong Chinese in GBK.
+// True when the bytes read as Chinese in UTF-8 and not as sensible GBK: most likely a file saved in
+// UTF-8, whose GBK reading is rare or undefined characters. Many GBK texts are valid UTF-8 too ("站" is
+// D5 BE, an Armenian letter in UTF-8); those read as Chinese in GBK and are not taken for UTF-8.
 bool looksLikeUtf8(QByteArrayView bytes);
 
 // Splits file content at CR LF, LF or CR; a final line break does not make an empty last line.

@@ -1,9 +1,18 @@
 #include "platform/XDisplay.h"
 
 #include "platform/AppError.h"
+#include "platform/StderrCapture.h"
 #include "platform/TcpConnection.h"
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#ifdef TW_HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 
 #ifndef _WIN32
 #include <cstddef>
@@ -83,5 +92,73 @@ bool reachable(const QString& display)
 }
 
 #endif // _WIN32
+
+#ifdef TW_HAVE_XCB
+
+namespace {
+
+// How long one connection setup may take. A server that takes the connection and never answers (a
+// stopped or hung one) would otherwise hold the X library's connect, and the monitor's start, for ever.
+constexpr auto kSetupLimit = std::chrono::seconds(2);
+
+struct Setup {
+    std::optional<bool> admitted; // nullopt: no answer within the limit (the attempt ends by itself)
+    QString refusal;              // the server's reason, as the X library wrote it to standard error
+};
+
+Setup tryConnectionSetup(const QByteArray& display)
+{
+    struct Attempt {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<bool> admitted;
+    };
+    auto attempt = std::make_shared<Attempt>();
+    StderrCapture capture;
+    std::thread([attempt, display] {
+        xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+        const bool admitted = xcb_connection_has_error(connection) == 0;
+        xcb_disconnect(connection);
+        const std::lock_guard lock(attempt->mutex);
+        attempt->admitted = admitted;
+        attempt->done.notify_all();
+    }).detach();
+    std::unique_lock lock(attempt->mutex);
+    attempt->done.wait_for(lock, kSetupLimit, [&] { return attempt->admitted.has_value(); });
+    return {attempt->admitted, QString::fromLocal8Bit(capture.release()).trimmed()};
+}
+
+} // namespace
+
+bool admitsClient(const QString& display, int attempts, std::chrono::milliseconds pause, QString* refusal)
+{
+    const QByteArray name = display.toLocal8Bit();
+    QString reason;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(pause);
+        const Setup setup = tryConnectionSetup(name);
+        if (setup.admitted == true)
+            return true;
+        if (!setup.admitted) {
+            reason = QStringLiteral("no answer within %1 s").arg(kSetupLimit.count());
+            break;
+        }
+        reason = setup.refusal.isEmpty() ? QStringLiteral("connection refused") : setup.refusal;
+    }
+    if (refusal)
+        *refusal = reason;
+    return false;
+}
+
+#else
+
+// Without the X library there is no X server to ask; Qt's own platform decides.
+bool admitsClient(const QString&, int, std::chrono::milliseconds, QString*)
+{
+    return true;
+}
+
+#endif
 
 } // namespace XDisplay

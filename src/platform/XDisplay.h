@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 // Where the X server of a display name (the DISPLAY variable) listens, and whether one answers
@@ -22,5 +23,13 @@ QString socketPath(int number);
 
 // True when a connection to the display's server can be opened within about a second.
 bool reachable(const QString& display);
+
+// True when the X server lets a client in: the whole connection setup of the X protocol succeeds,
+// with the authorisation of XAUTHORITY, within the given number of attempts that are the pause
+// apart. A server may take the socket and still refuse the client (no authorisation, too many
+// clients) or be on its way up or down; Qt ends the program when its own connection fails. A server
+// that does not answer a setup within two seconds is not tried again. When false, *refusal says why:
+// the server's own reason ("Maximum number of clients reached") or that it did not answer.
+bool admitsClient(const QString& display, int attempts, std::chrono::milliseconds pause, QString* refusal = nullptr);
 
 } // namespace XDisplay

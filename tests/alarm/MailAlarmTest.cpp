@@ -1,15 +1,11 @@
 #include "alarm/MailAlarm.h"
 #include "MailTestPrinters.h"
+#include "NetNamespaces.h"
 #include "ScriptedSmtpServer.h"
 #include "alarm/PasswordScrambler.h"
 #include "records/TimeStamp.h"
 
 #include <QTimeZone>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -75,18 +71,6 @@ QStringList sendThrough(FakeWindow& window, const QString& subject = MailAlarm::
     EXPECT_EQ(window.cursorBegins, 1);
     EXPECT_EQ(window.cursorEnds, 1);
     return window.appended;
-}
-
-bool somethingListensOn(int port)
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(probe);
-    return connected;
 }
 
 } // namespace
@@ -222,10 +206,6 @@ TEST(MailAlarm, EveryFailureGivesOneLineWithItsReason)
          {kGreeting, ehloLogin, kOk, "334 a\r\n", "334 b\r\n", "535 empty\r\n"},
          "empty",
          [](MailSettings& s) { s.scrambledPassword = QStringLiteral("not hex"); }},
-        {"host does not resolve",
-         {},
-         "Host not found: x.invalid (",
-         [](MailSettings& s) { s.server = QStringLiteral("x.invalid"); }},
         {"port out of range",
          {},
          "Invalid port number 70000",
@@ -249,13 +229,30 @@ TEST(MailAlarm, EveryFailureGivesOneLineWithItsReason)
     }
 }
 
-TEST(MailAlarm, APortFieldOfLettersMeansPort25)
+// Where a name's look-up cannot leave the machine and nothing listens on the loopback: a server name
+// that does not resolve, and a port field of letters, which means port 25.
+TEST(MailAlarm, AServerThatCannotBeFoundOrReachedIsReported)
 {
-    if (somethingListensOn(25))
-        GTEST_SKIP() << "a server listens on 127.0.0.1:25; the test would mail it";
-    FakeWindow window;
-    window.settings = settingsFor(0);
-    window.settings.portText = QStringLiteral("abc");
-    EXPECT_EQ(sendThrough(window),
-              QStringList{kStamp + MailAlarm::kFailureText + "Cannot connect to 127.0.0.1:25: Connection refused"});
+    if (const std::string why = NetNamespaces::unavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    const struct {
+        QString reason;
+        std::function<void(MailSettings&)> change;
+    } rows[] = {
+        {"Host not found: x.invalid (", [](MailSettings& s) { s.server = QStringLiteral("x.invalid"); }},
+        {"Cannot connect to 127.0.0.1:25: Connection refused",
+         [](MailSettings& s) { s.portText = QStringLiteral("abc"); }},
+    };
+    NetNamespaces::LoopbackOnly isolated;
+    isolated.runIn([&] {
+        for (const auto& row : rows) {
+            FakeWindow window;
+            window.settings = settingsFor(25);
+            row.change(window.settings);
+            const QStringList lines = sendThrough(window);
+            ASSERT_EQ(lines.size(), 1) << row.reason.toStdString();
+            EXPECT_TRUE(lines.first().startsWith(kStamp + MailAlarm::kFailureText + row.reason))
+                << lines.first().toStdString();
+        }
+    });
 }

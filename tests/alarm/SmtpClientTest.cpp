@@ -1,5 +1,6 @@
 #include "alarm/SmtpClient.h"
 #include "MailTestPrinters.h"
+#include "NetNamespaces.h"
 #include "ScriptedSmtpServer.h"
 #include "platform/AppError.h"
 #include "platform/TerminationFlag.h"
@@ -352,13 +353,22 @@ TEST(SmtpClient, OneMailEndsAtItsOverallLimitOrAtTheEndOfTheProgram)
     }
 }
 
+// The name is looked up where the question cannot leave the machine.
+TEST(SmtpClient, AServerNameThatDoesNotResolveIsNamedWithTheResolversReason)
+{
+    if (const std::string why = NetNamespaces::unavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    NetNamespaces::LoopbackOnly isolated;
+    isolated.runIn([] {
+        Client unresolved(25);
+        unresolved.setHost("x.invalid");
+        const QString notFound = attempt(unresolved);
+        EXPECT_TRUE(notFound.startsWith(QStringLiteral("Host not found: x.invalid ("))) << notFound.toStdString();
+    });
+}
+
 TEST(SmtpClient, ConnectionProblemsGiveTheReasonOfTheSocketLayer)
 {
-    Client unresolved(25);
-    unresolved.setHost("x.invalid");
-    const QString notFound = attempt(unresolved);
-    EXPECT_TRUE(notFound.startsWith(QStringLiteral("Host not found: x.invalid ("))) << notFound.toStdString();
-
     const int port = ScriptedSmtpServer::closedPort();
     Client refused(port);
     EXPECT_EQ(attempt(refused), QStringLiteral("Cannot connect to 127.0.0.1:%1: Connection refused").arg(port));

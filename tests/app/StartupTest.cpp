@@ -174,9 +174,19 @@ TEST_F(StartupTest, AListOfOneBlankLineHasOneEntry)
     EXPECT_EQ(probe.hosts, QStringList(4, QStringLiteral("=100%")));
 }
 
-TEST_F(StartupTest, AUtf8ListIsLoadedWithAWarning)
+// Warned of only when the list was saved as UTF-8; a GBK list whose bytes happen to be valid UTF-8
+// ("站" is D5 BE) is loaded without a word.
+TEST_F(StartupTest, OnlyAUtf8ListIsLoadedWithAWarning)
 {
-    writeFile(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:本地地址\r\n").toUtf8());
-    start();
-    EXPECT_TRUE(paneLines().contains(QStringLiteral("文件Ip.txt似乎是UTF-8编码的文本，请另存为GBK编码。")));
+    const QString warning = QStringLiteral("文件Ip.txt似乎是UTF-8编码的文本，请另存为GBK编码。");
+    for (const QString& line : {QStringLiteral("198.51.100.1:A站"), QStringLiteral("127.0.0.1:本地地址")}) {
+        for (const bool utf8 : {false, true}) {
+            writeFile(QStringLiteral("Ip.txt"), utf8 ? (line + "\r\n").toUtf8() : CodePage::toGbk(line + "\r\n"));
+            TfrmTarnwick& w = start();
+            EXPECT_EQ(paneLines().contains(warning), utf8) << line.toStdString() << (utf8 ? " in UTF-8" : " in GBK");
+            if (!utf8) {
+                EXPECT_EQ(MemoLines::lines(w.ui().mLine), QStringList(line + QStringLiteral("=100%,0")));
+            }
+        }
+    }
 }

@@ -52,11 +52,33 @@ TEST(CodePage, TextThatWouldNotComeBackByteForByteIsNotGbk)
     EXPECT_TRUE(CodePage::isValidGbk(QByteArray()));
 }
 
-TEST(CodePage, Utf8ChineseIsRecognisedAsProbablyNotGbk)
+// Station names as operators give them, each on an address line of its own and all in one list:
+// saved as GBK none may be taken for UTF-8 (several of them are valid UTF-8 too), saved as UTF-8 each is.
+TEST(CodePage, OnlyAListSavedAsUtf8IsTakenForUtf8)
 {
-    EXPECT_TRUE(CodePage::looksLikeUtf8(QStringLiteral("快查").toUtf8()));
-    EXPECT_FALSE(CodePage::looksLikeUtf8(CodePage::toGbk(QStringLiteral("本地地址"))));
-    EXPECT_FALSE(CodePage::looksLikeUtf8(QByteArray("plain ascii")));
+    const QStringList names = {
+        QStringLiteral("A站"),          QStringLiteral("站"),         QStringLiteral("本地地址"),
+        QStringLiteral("机房"),         QStringLiteral("北京总部"),   QStringLiteral("上海分公司"),
+        QStringLiteral("核心交换机"),   QStringLiteral("财务部"),     QStringLiteral("办公楼3层"),
+        QStringLiteral("监控中心"),     QStringLiteral("备用线路"),   QStringLiteral("深圳南山营业厅"),
+        QStringLiteral("成都（备用）"), QStringLiteral("仓库·东区"),  QStringLiteral("路由器"),
+        QStringLiteral("服务器A"),      QStringLiteral("一号楼"),     QStringLiteral("小"),
+        QStringLiteral("乌鲁木齐机房"), QStringLiteral("鄂尔多斯"),   QStringLiteral("邯郸"),
+        QStringLiteral("泸州"),         QStringLiteral("亳州"),       QStringLiteral("防火墙"),
+        QStringLiteral("视频会议"),     QStringLiteral("网关：电信"),
+    };
+    QString list;
+    for (const QString& name : names) {
+        const QString line = QStringLiteral("198.51.100.1:%1=100%,0\r\n").arg(name);
+        list += line;
+        EXPECT_FALSE(CodePage::looksLikeUtf8(CodePage::toGbk(line))) << "GBK " << name.toStdString();
+        EXPECT_TRUE(CodePage::looksLikeUtf8(line.toUtf8())) << "UTF-8 " << name.toStdString();
+    }
+    EXPECT_FALSE(CodePage::looksLikeUtf8(CodePage::toGbk(list)));
+    EXPECT_TRUE(CodePage::looksLikeUtf8(list.toUtf8()));
+    EXPECT_TRUE(CodePage::looksLikeUtf8("\xEF\xBB\xBF" + list.toUtf8())); // as Notepad saves UTF-8
+    EXPECT_FALSE(CodePage::looksLikeUtf8(QByteArray("127.0.0.1:plain ascii\r\n")));
+    EXPECT_FALSE(CodePage::looksLikeUtf8(QStringLiteral("10.0.0.1:Zürich").toUtf8())); // no Chinese in it
 }
 
 TEST(CodePage, SplitLinesAcceptsEveryLineEnd)

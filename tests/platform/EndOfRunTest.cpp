@@ -54,7 +54,8 @@ TEST(XDisplay, NamesAreParsedAsTheXLibraryReadsThem)
     }
 }
 
-TEST(XDisplay, ReachableOnlyWhereAServerListens)
+// Reachable where anything listens; admitted only where a server answers the X connection setup.
+TEST(XDisplay, ReachableWhereAServerListensAdmittedOnlyWhereItAnswers)
 {
     // A display number with nothing behind it, then a listener on its abstract socket.
     int number = 9000 + int(::getpid() % 500);
@@ -69,6 +70,8 @@ TEST(XDisplay, ReachableOnlyWhereAServerListens)
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
     ASSERT_EQ(::listen(listener, 1), 0);
     EXPECT_TRUE(XDisplay::reachable(QStringLiteral(":%1.0").arg(number)));
+    // It never says a word: given up on after one attempt, not waited for.
+    EXPECT_FALSE(XDisplay::admitsClient(QStringLiteral(":%1").arg(number), 100, std::chrono::milliseconds(0)));
     ::close(listener);
     EXPECT_FALSE(XDisplay::reachable(QStringLiteral("not a display")));
 }
