@@ -93,6 +93,7 @@ private:
     void postConnect();
     void failAttempt(int code, const QString& reason);
     void onCallState(quint32 state, quint32 detail);
+    void onBusy(quint32 detail);
     void onKey(char key);
     void onLineClosed(const QString& reason);
     void status(int message, int param1, int param2);
@@ -117,6 +118,7 @@ private:
     bool m_connected = false;
     bool m_connectHeld = false; // connected while the dial request still waited for its reply
     bool m_everConnected = false;
+    bool m_busySeen = false;       // this attempt has found the number busy
     bool m_cancelRequested = true; // no call has been placed: nothing to hang up
     bool m_failReported = true;
     bool m_cleaningUp = false;
