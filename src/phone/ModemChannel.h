@@ -28,7 +28,14 @@ public:
     };
     using Done = std::function<void(const Reply&)>;
 
+    // The rate the port is set to.
+    static constexpr int kBaud = 115200;
+
     ModemChannel(const QString& path, const QString& lockFolder, QObject* parent = nullptr);
+
+    // The bytes a second the line to the modem on `path` carries at kBaud; 0 when the rate does not
+    // limit it (a USB modem, a pseudo-terminal).
+    static int lineBytesPerSecond(const QString& path);
     ~ModemChannel() override;
 
     const QString& path() const { return m_path; }

@@ -180,7 +180,9 @@ void VoiceModem::open(const QString& name, bool voice)
             fail(TapiErrors::kVoiceNotSupported,
                  QStringLiteral("The modem on %1 refuses voice mode (%2)").arg(path, describeReply(mode)));
         const ModemChannel::Reply formats = m_channel->commandAndWait("AT+VSM=?", m_timing.replyMs);
-        const auto best = formats.ok() ? VoiceFormat::best(formats.lines) : std::nullopt;
+        // A serial line at 115200 carries one byte a sample, not two: 16-bit sound would underrun.
+        const auto best =
+            formats.ok() ? VoiceFormat::best(formats.lines, ModemChannel::lineBytesPerSecond(path)) : std::nullopt;
         if (best &&
             m_channel->commandAndWait("AT+VSM=" + QByteArray::number(best->id) + ",8000", m_timing.replyMs).ok())
             m_format = best;
