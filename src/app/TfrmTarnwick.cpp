@@ -163,6 +163,8 @@ void TfrmTarnwick::FormDestroy()
         return;
     m_destroyed = true;
     m_tDisp.stop();
+    // A call is not left off hook; its last line ("结束通话......") goes into the log.
+    guarded([this] { m_telephone->hangUpAtEnd(); });
     guarded([this] {
         PaneFiles::write(PaneFiles::logFilePath(m_context.dataDir, QDateTime::currentDateTime()), m_pane.info());
     });

@@ -218,6 +218,8 @@ bool LineDevice::pumpUntil(const std::function<bool()>& done, int ms)
 {
     if (done())
         return true;
+    if (!m_waitDeadline.isForever())
+        ms = int(std::min<qint64>(ms, m_waitDeadline.remainingTime()));
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;

@@ -4,6 +4,7 @@
 #include "phone/LineProvider.h"
 #include "phone/TapiError.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -33,6 +34,8 @@ public:
     ~LineDevice() override;
 
     void setTiming(const Timing& timing) { m_timing = timing; }
+    // From now on no wait of the device lasts beyond `ms` from now (the monitor is ending).
+    void limitWaits(int ms) { m_waitDeadline = QDeadlineTimer(ms); }
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
     // Properties.
@@ -103,6 +106,7 @@ private:
     LineProvider* m_provider;
     CallWavePlayer m_player;
     Timing m_timing;
+    QDeadlineTimer m_waitDeadline{QDeadlineTimer::Forever};
     Chooser m_chooser;
     QString m_selected;
     bool m_enableVoice = false;

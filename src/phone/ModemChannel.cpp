@@ -144,6 +144,14 @@ void ModemChannel::writeData(const QByteArray& bytes)
         m_port.write(bytes);
 }
 
+void ModemChannel::flush(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0 && clock.elapsed() < ms)
+        m_port.waitForBytesWritten(int(ms - clock.elapsed()));
+}
+
 void ModemChannel::clearOutput()
 {
     if (m_port.isOpen())

@@ -57,6 +57,8 @@ public:
     // Data after a CONNECT.
     void writeData(const QByteArray& bytes);
     void clearOutput();
+    // Waits until what was written has left for the modem, at most `ms`.
+    void flush(int ms);
     qint64 bytesToWrite() const { return m_port.bytesToWrite(); }
     // Waits for the final result that ends the data (the caller has written the end sequence).
     void finishData(int timeoutMs, Done done);

@@ -49,8 +49,8 @@ bool alive(qint64 pid)
 } // namespace
 
 // The monitor on a SIP account raises an alarm at its first cycle (the round-trip threshold 0 ms)
-// and calls a second baresip; SIGTERM in the middle of the call ends the monitor in order and its
-// baresip with it.
+// and calls a second baresip; SIGTERM in the middle of the call hangs it up and ends the monitor in
+// order and its baresip with it.
 TEST(SipMonitorProcess, EndsItsBaresipWithItselfInTheMiddleOfACall)
 {
     if (QStandardPaths::findExecutable("baresip").isEmpty())
@@ -81,9 +81,16 @@ TEST(SipMonitorProcess, EndsItsBaresipWithItselfInTheMiddleOfACall)
     ASSERT_TRUE(ended) << output.toStdString();
     EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(monitor.exitCode(), 0) << output.toStdString();
+    // The call was hung up: the party heard a BYE, not the media stopping.
+    EXPECT_TRUE(waitFor([&] { return !party.closed.isEmpty(); }, 3000));
+    EXPECT_EQ(party.closed, QStringList{QStringLiteral("Connection reset by peer")});
     ASSERT_EQ(children.size(), 1) << "the monitor's baresip was not found";
     EXPECT_TRUE(waitFor([&] { return !alive(children.first()); }, 2000)) << "baresip outlived the monitor";
-    EXPECT_FALSE(QDir(dir.path()).entryList({"log*.txt"}).isEmpty()) << "no log written";
+    const QStringList logs = QDir(dir.path()).entryList({"log*.txt"});
+    ASSERT_EQ(logs.size(), 1) << "no log written";
+    QFile log(dir.filePath(logs.first()));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(CodePage::fromGbk(log.readAll()).contains(QStringLiteral("结束通话......")));
 }
 
 // The telephone switch is on at start-up. A station whose only line is SIP starts without the box that
