@@ -220,7 +220,8 @@ void VoiceModem::close()
             m_channel->writeData(QByteArray("\x00\x10\x18\x10\x03", 5));
         }
         if (m_offHook) {
-            m_channel->writeData("AT+VLS=0\r");
+            // A dial still in progress is cut short by a character of its own first.
+            m_channel->writeData(m_dialling ? "\rAT+VLS=0\r" : "AT+VLS=0\r");
             m_channel->flush(kCloseFlushMs);
         }
     }
