@@ -78,6 +78,13 @@ TelephonePage::~TelephonePage()
     m_lines.reset();
 }
 
+void TelephonePage::hangUpAtEnd()
+{
+    constexpr int kHangUpBudgetMs = 1000;
+    m_tel->limitWaits(kHangUpBudgetMs);
+    m_calls->EndAlarmCall();
+}
+
 void TelephonePage::stop()
 {
     m_lines->stop();

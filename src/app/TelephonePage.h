@@ -45,7 +45,9 @@ public:
     void CheckModem();
     void BitBtn5Click();
     void Edit6Enter();
-    // At the end of the monitor: baresip, if it runs, is stopped in order.
+    // At the end of the monitor: a call on the line is hung up, within a second however the line
+    // answers; then baresip, if it runs, is stopped in order.
+    void hangUpAtEnd();
     void stop();
 
 protected:

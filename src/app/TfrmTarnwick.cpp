@@ -131,8 +131,14 @@ void TfrmTarnwick::loadBoundSettings()
     QWidget* containers[] = {m_ui.TabSheet1,  m_ui.TabSheet2,  m_ui.TabSheet3, m_ui.TabSheet4, m_ui.GroupBox5,
                              m_ui.GroupBox6,  m_ui.GroupBox7,  m_ui.GroupBox8, m_ui.GroupBox3, m_ui.GroupBox10,
                              m_ui.GroupBox11, m_ui.GroupBox12, m_ui.GroupBox14};
+    m_loadingSettings = true;
     for (QWidget* container : containers)
         guarded([&] { m_binder->loadContainer(container); });
+    m_loadingSettings = false;
+    // The telephone switch is loaded before the SIP account it may rely on: its line check runs once
+    // every setting is in, or a station whose only line is SIP would be told it needs a modem.
+    if (m_ui.cbTel->isChecked())
+        m_telephone->CheckModem();
 }
 
 void TfrmTarnwick::applyStartupAddressEntries()
@@ -157,6 +163,8 @@ void TfrmTarnwick::FormDestroy()
         return;
     m_destroyed = true;
     m_tDisp.stop();
+    // A call is not left off hook; its last line ("结束通话......") goes into the log.
+    guarded([this] { m_telephone->hangUpAtEnd(); });
     guarded([this] {
         PaneFiles::write(PaneFiles::logFilePath(m_context.dataDir, QDateTime::currentDateTime()), m_pane.info());
     });
@@ -282,7 +290,8 @@ void TfrmTarnwick::CheckBox3Click()
 void TfrmTarnwick::cbTelClick()
 {
     CheckBoxClick(m_ui.cbTel);
-    m_telephone->CheckModem();
+    if (!m_loadingSettings)
+        m_telephone->CheckModem();
 }
 
 void TfrmTarnwick::CheckBox4Click()

@@ -200,5 +200,6 @@ private:
     int m_cyclesEnded = 0;
     bool m_terminationRequested = false;
     bool m_destroyed = false;
+    bool m_loadingSettings = false; // the telephone switch waits for the SIP account before it checks
     bool m_scrollPending = false;
 };

@@ -170,6 +170,7 @@ void LineDevice::dialAttempt()
         return; // the caller hangs up first
     m_cancelRequested = false;
     m_everConnected = false;
+    m_busySeen = false;
     m_failureReason.clear();
     lookUpLine();
     // Taken before the open, whose waits may run a nested PlaceCall that stores another number.
@@ -217,6 +218,8 @@ bool LineDevice::pumpUntil(const std::function<bool()>& done, int ms)
 {
     if (done())
         return true;
+    if (!m_waitDeadline.isForever())
+        ms = int(std::min<qint64>(ms, m_waitDeadline.remainingTime()));
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
@@ -389,12 +392,7 @@ void LineDevice::onCallState(quint32 state, quint32 detail)
         cleanUp(false);
         break;
     case CallStates::kBusy:
-        // The busy tone alone ends the call as busy: the modem's own BUSY result may come after the
-        // hang-up has cut the dial short, or never.
-        m_failureCode = int(DisconnectModes::kBusy);
-        m_failureReason.clear();
-        status(CallStates::kCallStateMessage, int(state), int(detail));
-        cleanUp(false);
+        onBusy(detail);
         break;
     case CallStates::kSpecialInfo:
         status(CallStates::kCallStateMessage, int(state), int(detail));
@@ -415,6 +413,14 @@ void LineDevice::onCallState(quint32 state, quint32 detail)
             postConnect();
         break;
     case CallStates::kDisconnected:
+        // A busy number is busy however the line tells it: a result or a reason after the busy state,
+        // or a disconnection for being busy, is retried as the busy state is, not reported as the end
+        // of a call (which would move the alarm on to the next number).
+        if (!m_everConnected && (m_busySeen || detail == DisconnectModes::kBusy)) {
+            if (!m_busySeen)
+                onBusy(0);
+            break;
+        }
         m_failureCode = int(detail);
         m_failureReason.clear();
         status(CallStates::kCallStateMessage, int(state), int(detail));
@@ -423,6 +429,17 @@ void LineDevice::onCallState(quint32 state, quint32 detail)
     default:
         status(CallStates::kCallStateMessage, int(state), int(detail));
     }
+}
+
+void LineDevice::onBusy(quint32 detail)
+{
+    // The busy tone alone ends the call as busy: the modem's own BUSY result may come after the
+    // hang-up has cut the dial short, or never.
+    m_busySeen = true;
+    m_failureCode = int(DisconnectModes::kBusy);
+    m_failureReason.clear();
+    status(CallStates::kCallStateMessage, int(CallStates::kBusy), int(detail));
+    cleanUp(false);
 }
 
 void LineDevice::onKey(char key)

@@ -4,6 +4,7 @@
 #include "phone/LineProvider.h"
 #include "phone/TapiError.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -33,6 +34,8 @@ public:
     ~LineDevice() override;
 
     void setTiming(const Timing& timing) { m_timing = timing; }
+    // From now on no wait of the device lasts beyond `ms` from now (the monitor is ending).
+    void limitWaits(int ms) { m_waitDeadline = QDeadlineTimer(ms); }
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
 
     // Properties.
@@ -93,6 +96,7 @@ private:
     void postConnect();
     void failAttempt(int code, const QString& reason);
     void onCallState(quint32 state, quint32 detail);
+    void onBusy(quint32 detail);
     void onKey(char key);
     void onLineClosed(const QString& reason);
     void status(int message, int param1, int param2);
@@ -102,6 +106,7 @@ private:
     LineProvider* m_provider;
     CallWavePlayer m_player;
     Timing m_timing;
+    QDeadlineTimer m_waitDeadline{QDeadlineTimer::Forever};
     Chooser m_chooser;
     QString m_selected;
     bool m_enableVoice = false;
@@ -117,6 +122,7 @@ private:
     bool m_connected = false;
     bool m_connectHeld = false; // connected while the dial request still waited for its reply
     bool m_everConnected = false;
+    bool m_busySeen = false;       // this attempt has found the number busy
     bool m_cancelRequested = true; // no call has been placed: nothing to hang up
     bool m_failReported = true;
     bool m_cleaningUp = false;

@@ -2,7 +2,10 @@
 
 #include "phone/TapiError.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 bool isFinal(const QByteArray& line)
@@ -38,6 +41,25 @@ ModemChannel::~ModemChannel()
     close();
 }
 
+int ModemChannel::lineBytesPerSecond(const QString& path)
+{
+    // A UART (ttyS, and the USB adapters ttyUSB, which drive one) sends ten bits a byte at the rate;
+    // a USB modem (ttyACM) takes data at the bus's speed whatever the rate, and a pseudo-terminal has
+    // no line at all. The name given says what the port is; a link (/dev/modem) is followed.
+    static const QRegularExpression uart(QStringLiteral("^tty(S|USB|AMA)\\d+$"));
+    static const QRegularExpression usb(QStringLiteral("^ttyACM\\d+$"));
+    const int uartBytes = kBaud / 10;
+    const QString given = QFileInfo(path).fileName();
+    if (uart.match(given).hasMatch())
+        return uartBytes;
+    if (usb.match(given).hasMatch())
+        return 0;
+    const QString target = QFileInfo(path).canonicalFilePath();
+    if (usb.match(QFileInfo(target).fileName()).hasMatch() || target.startsWith(QLatin1String("/dev/pts/")))
+        return 0;
+    return uartBytes;
+}
+
 bool ModemChannel::open(QString* error, int* code)
 {
     if (!m_lock.acquire(error)) {
@@ -51,9 +73,9 @@ bool ModemChannel::open(QString* error, int* code)
         m_lock.release();
         return false;
     }
-    // Real modems need 115200 for 8-bit voice at 8 kHz; USB modems ignore the rate. The modem paces
+    // 115200 carries 8-bit voice at 8 kHz, not 16-bit; USB modems ignore the rate. The modem paces
     // the sound by CTS.
-    m_port.setBaudRate(QSerialPort::Baud115200);
+    m_port.setBaudRate(kBaud);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
@@ -120,6 +142,14 @@ void ModemChannel::writeData(const QByteArray& bytes)
 {
     if (m_port.isOpen())
         m_port.write(bytes);
+}
+
+void ModemChannel::flush(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0 && clock.elapsed() < ms)
+        m_port.waitForBytesWritten(int(ms - clock.elapsed()));
 }
 
 void ModemChannel::clearOutput()

@@ -28,7 +28,14 @@ public:
     };
     using Done = std::function<void(const Reply&)>;
 
+    // The rate the port is set to.
+    static constexpr int kBaud = 115200;
+
     ModemChannel(const QString& path, const QString& lockFolder, QObject* parent = nullptr);
+
+    // The bytes a second the line to the modem on `path` carries at kBaud; 0 when the rate does not
+    // limit it (a USB modem, a pseudo-terminal).
+    static int lineBytesPerSecond(const QString& path);
     ~ModemChannel() override;
 
     const QString& path() const { return m_path; }
@@ -50,6 +57,8 @@ public:
     // Data after a CONNECT.
     void writeData(const QByteArray& bytes);
     void clearOutput();
+    // Waits until what was written has left for the modem, at most `ms`.
+    void flush(int ms);
     qint64 bytesToWrite() const { return m_port.bytesToWrite(); }
     // Waits for the final result that ends the data (the caller has written the end sequence).
     void finishData(int timeoutMs, Done done);

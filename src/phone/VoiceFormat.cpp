@@ -49,11 +49,12 @@ bool offers8000(const QString& rest)
 }
 } // namespace
 
-std::optional<VoiceFormat> VoiceFormat::best(const QList<QByteArray>& lines)
+std::optional<VoiceFormat> VoiceFormat::best(const QList<QByteArray>& lines, int lineBytesPerSecond)
 {
     static const QRegularExpression entry(
         QStringLiteral("^\\s*(?:\\+VSM:\\s*)?(\\d+)\\s*,\\s*\"([^\"]*)\"\\s*,\\s*(\\d+)(.*)$"));
     std::optional<VoiceFormat> best;
+    std::optional<VoiceFormat> bestFitting;
     for (const QByteArray& line : lines) {
         const auto match = entry.match(QString::fromLatin1(line));
         if (!match.hasMatch())
@@ -61,10 +62,16 @@ std::optional<VoiceFormat> VoiceFormat::best(const QList<QByteArray>& lines)
         const auto coding = codingOf(match.captured(2), match.captured(3).toInt());
         if (!coding || !offers8000(match.captured(4)))
             continue;
-        if (!best || *coding < best->coding)
-            best = VoiceFormat{match.captured(1).toInt(), *coding};
+        const VoiceFormat format{match.captured(1).toInt(), *coding};
+        if (!best || format.coding < best->coding)
+            best = format;
+        const bool fits = lineBytesPerSecond <= 0 || format.bytesPerSecond() <= lineBytesPerSecond;
+        if (fits && (!bestFitting || format.coding < bestFitting->coding))
+            bestFitting = format;
     }
-    return best;
+    // A modem that offers nothing the line carries in time still gets the best it has: a sound that
+    // stutters tells more than none.
+    return bestFitting ? bestFitting : best;
 }
 
 QByteArray VoiceFormat::encode(const qint16* samples, qsizetype count) const

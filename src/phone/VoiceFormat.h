@@ -17,8 +17,10 @@ struct VoiceFormat {
 
     // Parses the lines of "AT+VSM=?" ("128,\"8-BIT LINEAR\",8,0,(8000),(0),(0)", with or without a
     // "+VSM: " prefix) and returns the best format at 8000 Hz: 16-bit linear first, then 8-bit linear,
-    // u-law, A-law; none when the modem offers none of them.
-    static std::optional<VoiceFormat> best(const QList<QByteArray>& lines);
+    // u-law, A-law; none when the modem offers none of them. With `lineBytesPerSecond` (0: no limit)
+    // only a format the serial line carries in real time is chosen, as long as the modem offers one.
+    static std::optional<VoiceFormat> best(const QList<QByteArray>& lines, int lineBytesPerSecond = 0);
+    int bytesPerSecond() const { return 8000 * bytesPerSample(); }
 
     // The samples in this coding; 16-bit linear is little-endian, 8-bit linear unsigned around 0x80.
     QByteArray encode(const qint16* samples, qsizetype count) const;

@@ -10,6 +10,9 @@
 #include <QTimer>
 
 namespace {
+// How long closing the port waits for its last bytes to leave.
+constexpr int kCloseFlushMs = 200;
+
 // "0,1,8", "(0,1,2,8)", "0-2,8": whether class 8 (and class 0) are among them.
 QList<int> classesOf(const QList<QByteArray>& lines)
 {
@@ -180,7 +183,9 @@ void VoiceModem::open(const QString& name, bool voice)
             fail(TapiErrors::kVoiceNotSupported,
                  QStringLiteral("The modem on %1 refuses voice mode (%2)").arg(path, describeReply(mode)));
         const ModemChannel::Reply formats = m_channel->commandAndWait("AT+VSM=?", m_timing.replyMs);
-        const auto best = formats.ok() ? VoiceFormat::best(formats.lines) : std::nullopt;
+        // A serial line at 115200 carries one byte a sample, not two: 16-bit sound would underrun.
+        const auto best =
+            formats.ok() ? VoiceFormat::best(formats.lines, ModemChannel::lineBytesPerSecond(path)) : std::nullopt;
         if (best &&
             m_channel->commandAndWait("AT+VSM=" + QByteArray::number(best->id) + ",8000", m_timing.replyMs).ok())
             m_format = best;
@@ -206,8 +211,21 @@ void VoiceModem::open(const QString& name, bool voice)
 
 void VoiceModem::close()
 {
-    if (m_channel && m_channel->isOpen() && !m_channel->carriesData())
-        m_channel->command("AT+VLS=0", 1000, nullptr);
+    if (m_channel && m_channel->isOpen()) {
+        // However the call was left, the line goes on hook: a sound still flowing is cut off first, and
+        // the words are on their way before the port closes.
+        if (m_channel->carriesData() || m_audio != Audio::None) {
+            m_offHook = true;
+            m_channel->clearOutput();
+            m_channel->writeData(QByteArray("\x00\x10\x18\x10\x03", 5));
+        }
+        if (m_offHook) {
+            // A dial still in progress is cut short by a character of its own first.
+            m_channel->writeData(m_dialling ? "\rAT+VLS=0\r" : "AT+VLS=0\r");
+            m_channel->flush(kCloseFlushMs);
+        }
+    }
+    m_offHook = false;
     m_channel.reset();
     m_openName.clear();
     m_format.reset();
@@ -248,7 +266,7 @@ void VoiceModem::dial(const QByteArray& dialString)
             m_channel->command("AT+VLS=1", m_timing.replyMs, nullptr);
         m_channel->command("ATD" + dialString, m_timing.dialMs,
                            [this](const ModemChannel::Reply& result) { onDialResult(result); });
-        m_dialling = true;
+        m_dialling = m_offHook = true;
         setState(CallStates::kDialing);
         emit replied(0);
     });
@@ -333,7 +351,7 @@ void VoiceModem::hangUpCommand()
         }
         if (!reply.ok() && m_channel)
             m_channel->command("ATH", m_timing.replyMs, nullptr);
-        m_dropping = false;
+        m_dropping = m_offHook = false;
         emit replied(0);
         setState(CallStates::kIdle);
     });

@@ -76,6 +76,7 @@ private:
     quint32 m_state = 0x1;
     bool m_dialling = false;
     bool m_dropping = false;
+    bool m_offHook = false; // dialled and not yet hung up: closing the port hangs up first
     Audio m_audio = Audio::None;
     bool m_abortWhenConnected = false;
 };

@@ -49,8 +49,8 @@ bool alive(qint64 pid)
 } // namespace
 
 // The monitor on a SIP account raises an alarm at its first cycle (the round-trip threshold 0 ms)
-// and calls a second baresip; SIGTERM in the middle of the call ends the monitor in order and its
-// baresip with it.
+// and calls a second baresip; SIGTERM in the middle of the call hangs it up and ends the monitor in
+// order and its baresip with it.
 TEST(SipMonitorProcess, EndsItsBaresipWithItselfInTheMiddleOfACall)
 {
     if (QStandardPaths::findExecutable("baresip").isEmpty())
@@ -81,7 +81,53 @@ TEST(SipMonitorProcess, EndsItsBaresipWithItselfInTheMiddleOfACall)
     ASSERT_TRUE(ended) << output.toStdString();
     EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(monitor.exitCode(), 0) << output.toStdString();
+    // The call was hung up: the party heard a BYE, not the media stopping.
+    EXPECT_TRUE(waitFor([&] { return !party.closed.isEmpty(); }, 3000));
+    EXPECT_EQ(party.closed, QStringList{QStringLiteral("Connection reset by peer")});
     ASSERT_EQ(children.size(), 1) << "the monitor's baresip was not found";
     EXPECT_TRUE(waitFor([&] { return !alive(children.first()); }, 2000)) << "baresip outlived the monitor";
-    EXPECT_FALSE(QDir(dir.path()).entryList({"log*.txt"}).isEmpty()) << "no log written";
+    const QStringList logs = QDir(dir.path()).entryList({"log*.txt"});
+    ASSERT_EQ(logs.size(), 1) << "no log written";
+    QFile log(dir.filePath(logs.first()));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(CodePage::fromGbk(log.readAll()).contains(QStringLiteral("结束通话......")));
+}
+
+// The telephone switch is on at start-up. A station whose only line is SIP starts without the box that
+// asks for a modem (which in the window would hold up the first cycle until someone clicks it); a
+// station without any line is still told, once.
+TEST(SipMonitorProcess, TheLineCheckAtStartUpSeesTheSipAccount)
+{
+    const struct {
+        const char* name;
+        QByteArray telPara;
+        int boxes;
+    } cases[] = {
+        {"SIP account", "[TelPara]\r\nSipAccount=sip:alarm@127.0.0.1\r\n", 0},
+        {"no line", "", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("Para.ini"),
+                  "[NetPara]\r\nRecPort=0\r\n[PingPara]\r\nA2=1\r\nPingCount=1\r\n" + c.telPara);
+        writeFile(dir.filePath("Ip.txt"), CodePage::toGbk(QStringLiteral("127.0.0.1:本地\r\n")));
+        QProcess monitor;
+        monitor.start(QStringLiteral(TW_BINARY_DIR "/tarnwicker"),
+                      {QStringLiteral("--headless"), QStringLiteral("--data-dir"), dir.path()});
+        ASSERT_TRUE(monitor.waitForStarted(10000));
+        QByteArray out;
+        const bool cycled = waitFor(
+            [&] {
+                out += monitor.readAllStandardOutput();
+                return out.contains(QStringLiteral("Ping结束。").toUtf8());
+            },
+            15000);
+        ::kill(pid_t(monitor.processId()), SIGTERM);
+        ASSERT_TRUE(monitor.waitForFinished(8000));
+        const QString errors = QString::fromUtf8(monitor.readAllStandardError());
+        EXPECT_TRUE(cycled) << QString::fromUtf8(out).toStdString();
+        const QString box = QStringLiteral("[提示] ") + QStringLiteral("实现电话报警功能必须安装调制解调器");
+        EXPECT_EQ(errors.count(box), c.boxes) << errors.toStdString();
+    }
 }

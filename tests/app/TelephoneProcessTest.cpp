@@ -92,3 +92,42 @@ TEST(TelephoneMonitorProcess, CallsAndPlaysTheAlarmWhenAnAddressFails)
             break;
     }
 }
+
+// A termination signal while the alarm plays into the call: the monitor ends in order and the modem
+// is back on hook, its sound ended by <DLE><ETX> and the line released by AT+VLS=0.
+TEST(TelephoneMonitorProcess, ATerminationSignalDuringACallHangsItUp)
+{
+    SimulatedModem sim;
+    QTemporaryDir dir;
+    // The round-trip threshold 0 ms makes 127.0.0.1 raise an alarm at the first cycle.
+    writeFile(dir.filePath("Ip.txt"), CodePage::toGbk(QStringLiteral("127.0.0.1:本地\r\n")));
+    writeFile(dir.filePath("AlarmTelNo.txt"), "5550001\r\n");
+    writeFile(dir.filePath("Para.ini"), "[NetPara]\r\nRecPort=0\r\n[PingPara]\r\nPingCount=1\r\nRTT=0\r\ncbRTT=1\r\n"
+                                        "A1=1\r\nA2=1\r\n");
+    PcmSound sound{8000, 1, std::vector<qint16>(8000 * 8)};
+    for (size_t i = 0; i < sound.samples.size(); ++i)
+        sound.samples[i] = qint16(7000 * std::sin(double(i) / 4));
+    writeWaveFile(dir.filePath("alarm.wav"), sound, 16);
+
+    QProcess monitor;
+    monitor.setProcessChannelMode(QProcess::MergedChannels);
+    monitor.start(QStringLiteral(TW_BINARY_DIR "/tarnwicker"),
+                  {QStringLiteral("--headless"), QStringLiteral("--data-dir"), dir.path(), QStringLiteral("--modem"),
+                   sim.path()});
+    ASSERT_TRUE(monitor.waitForStarted(10000));
+    // The call plays ten seconds after the answer.
+    const bool playing = waitFor([&] { return sim.transmitting() && sim.audio.size() > 4000; }, 30000);
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    const bool ended = monitor.waitForFinished(8000);
+    const std::string output = monitor.readAll().toStdString();
+    ASSERT_TRUE(playing) << output;
+    ASSERT_TRUE(ended) << output;
+    EXPECT_EQ(monitor.exitCode(), 0) << output;
+    // The modem reads what the monitor sent last at the line's own pace.
+    EXPECT_TRUE(waitFor([&] { return !sim.transmitting() && !sim.offHook(); }, 3000))
+        << "the modem was left " << (sim.transmitting() ? "playing" : "off hook");
+    EXPECT_EQ(sim.audioSessionBytes.size(), 1) << "the sound was not ended by <DLE><ETX>";
+    EXPECT_TRUE(sim.commands.mid(sim.commands.indexOf("AT+VTX")).contains("AT+VLS=0"))
+        << sim.commands.join(' ').toStdString();
+    EXPECT_TRUE(logText(dir.path()).contains(QStringLiteral("结束通话......")));
+}

@@ -27,17 +27,22 @@ struct FarEnd {
     virtual QStringList numbers() const = 0;
     virtual void pressAfterAnswer(int ms, char key) = 0;
     virtual int answered() const = 0;
+    virtual int offered() const = 0; // calls that reached the far end, answered or not
     virtual bool heardHash() const = 0;
     virtual bool heardTheSound() const = 0;
 };
 
 struct ModemEnd : FarEnd {
-    explicit ModemEnd(SimulatedModem& modem)
+    ModemEnd(SimulatedModem& modem, bool busy)
         : sim(modem)
         , before(int(modem.dialTimes.size()))
     {
         sim.toneLists.clear();
         sim.audioSessionBytes.clear();
+        // A modem that gives the BUSY result without reporting the tone first.
+        sim.busyTone = !busy;
+        if (busy)
+            sim.callees = {SimulatedModem::Callee{SimulatedModem::Callee::Busy}};
     }
     SimulatedModem& sim;
     int before;
@@ -48,19 +53,22 @@ struct ModemEnd : FarEnd {
         sim.callees = {SimulatedModem::Callee{SimulatedModem::Callee::Answer, 1, -1, {{ms, key}}}};
     }
     int answered() const override { return int(sim.dialTimes.size()) - before; }
+    int offered() const override { return answered(); }
     bool heardHash() const override { return sim.toneLists.contains("#"); }
     bool heardTheSound() const override { return !sim.audioSessionBytes.isEmpty(); }
 };
 
 struct SipEnd : FarEnd {
-    explicit SipEnd(const QString& folder)
-        : party(folder, CalledParty::Auto)
+    // A busy party turns every call down: "486 Rejected".
+    SipEnd(const QString& folder, bool busy)
+        : party(folder, busy ? CalledParty::Reject : CalledParty::Auto)
     {}
     CalledParty party;
     QString lineName() const override { return SipLine::lineName(QStringLiteral("sip:alarm@127.0.0.1")); }
     QStringList numbers() const override { return {party.uri(), party.uri()}; }
     void pressAfterAnswer(int ms, char key) override { party.keys = {{ms, key}}; }
     int answered() const override { return party.answered; }
+    int offered() const override { return party.offered; }
     bool heardHash() const override { return party.heard.contains('#'); }
     // The 1 kHz alarm sound, in what the party recorded of the first call.
     bool heardTheSound() const override
@@ -117,11 +125,11 @@ protected:
         calls->setWaits({100, 50, 50, 200, 100, 60000});
         calls->CallNextNumber();
     }
-    std::unique_ptr<FarEnd> farEnd(const QString& name)
+    std::unique_ptr<FarEnd> farEnd(const QString& name, bool busy = false)
     {
         if (GetParam() == Provider::Modem)
-            return std::make_unique<ModemEnd>(sim);
-        return std::make_unique<SipEnd>(dir.filePath(name));
+            return std::make_unique<ModemEnd>(sim, busy);
+        return std::make_unique<SipEnd>(dir.filePath(name), busy);
     }
 
     QTemporaryDir dir;
@@ -165,6 +173,24 @@ TEST_P(CallSequenceOverLines, TheKeysActAsOverTheModem)
         EXPECT_TRUE(end->heardTheSound());
         calls.reset();
     }
+}
+
+// However the line reports a busy number (the modem's BUSY result alone, SIP's 486), the number is
+// dialled again until the attempts are used up and then reported busy; the alarm does not move on.
+TEST_P(CallSequenceOverLines, ABusyNumberIsDialledAgainThenReportedBusy)
+{
+    tel.MaxAttempts = 3;
+    tel.RetryWait = 30; // seconds of 10 ms
+    std::unique_ptr<FarEnd> end = farEnd(QStringLiteral("busy"), true);
+    start(*end);
+    ASSERT_TRUE(waitFor([&] { return logged(QStringLiteral("TapiFail")); }, 15000)) << pane.join(u'\n').toStdString();
+    waitFor([] { return false; }, 1000); // nothing more follows
+    EXPECT_EQ(end->offered(), 3);
+    EXPECT_EQ(pane.count(QStringLiteral("忙音，对方忙！")), 3);
+    EXPECT_TRUE(logged(QStringLiteral("所拨电话号码忙，请稍候再试！")));
+    EXPECT_FALSE(std::any_of(pane.begin(), pane.end(), [](const QString& l) { return l.startsWith("断线重拨:"); }))
+        << pane.join(u'\n').toStdString();
+    EXPECT_EQ(tel.CurrentCallState(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, CallSequenceOverLines, ::testing::Values(Provider::Modem, Provider::Sip),

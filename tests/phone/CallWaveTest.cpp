@@ -44,6 +44,33 @@ TEST_F(CallWaveTest, ConvertsToTheFormatTheModemOffers)
     EXPECT_NEAR(sim.audio.size(), 8000, 10);
 }
 
+// The sound reaches the modem as fast as it plays: a UART at 115200 carries 11,520 bytes a second,
+// too few for 16-bit samples at 8 kHz, so one byte a sample goes there; a USB modem takes any rate.
+TEST_F(CallWaveTest, TheFormatIsOneTheSerialLineCarriesInTime)
+{
+    const struct {
+        const char* port;
+        int baud;
+        int bytesPerSample;
+    } cases[] = {{"ttyS7", 115200, 1}, {"ttyUSB3", 115200, 1}, {"ttyACM2", 0, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.port);
+        sim.baud = c.baud;
+        sim.underruns = 0;
+        sim.audioSessionBytes.clear();
+        port = sim.linkAs(QString::fromLatin1(c.port));
+        build();
+        connects = 0;
+        waves.clear();
+        connectCall();
+        tel->PlayWave(waveFile(QStringLiteral("one.wav"), 1));
+        ASSERT_TRUE(waitFor([this] { return count(LineDevice::waPlayDone) == 1; }));
+        EXPECT_EQ(sim.audioSessionBytes, QList<qint64>{8000 * c.bytesPerSample});
+        EXPECT_EQ(sim.underruns, 0) << "the line could not keep up with format " << sim.selectedFormat;
+        tel->HangUp();
+    }
+}
+
 TEST_F(CallWaveTest, StopWaveInTheMiddleEndsOnceAndIdle)
 {
     connectCall();

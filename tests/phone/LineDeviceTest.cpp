@@ -141,6 +141,30 @@ TEST_F(LineDeviceTest, AFloodOfKeysIsDeliveredWithoutStallingTheLoop)
     EXPECT_FALSE(sim.offHook());
 }
 
+// The device goes away with the call still on the line (the monitor ends without its orderly
+// hang-up): closing the port puts the modem on hook all the same, whether it was dialling or playing.
+TEST_F(LineDeviceTest, ClosingThePortMidCallPutsTheModemOnHook)
+{
+    for (const bool playing : {false, true}) {
+        SCOPED_TRACE(playing ? "playing" : "dialling");
+        build();
+        sim.callees = {Callee{playing ? Callee::Answer : Callee::Silent}};
+        tel->refreshDevices();
+        tel->setSelectedDevice(tel->DeviceNames().value(0));
+        tel->setEnableVoice(true);
+        connects = 0;
+        tel->PlaceCall(QStringLiteral("5551234"));
+        if (playing) {
+            ASSERT_TRUE(waitFor([this] { return connects == 1; }));
+            tel->PlayWave(waveFile(QStringLiteral("long.wav"), 10));
+        }
+        ASSERT_TRUE(waitFor([this, playing] { return playing ? sim.transmitting() : sim.offHook(); }));
+        pump(100);
+        tel.reset();
+        EXPECT_TRUE(waitFor([this] { return !sim.offHook() && !sim.transmitting(); }, 3000));
+    }
+}
+
 struct BadLine {
     const char* name;
     std::function<void(SimulatedModem&, const QString& lockFolder)> spoil;

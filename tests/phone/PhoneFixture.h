@@ -30,7 +30,7 @@ protected:
     void build()
     {
         tel.reset();
-        modem = std::make_unique<VoiceModem>(QStringList{sim.path()});
+        modem = std::make_unique<VoiceModem>(QStringList{port.isEmpty() ? sim.path() : port});
         modem->setScanSystemPorts(false);
         modem->setLockFolder(dir.path());
         modem->setTiming({2000, 500, 20000});
@@ -73,6 +73,7 @@ protected:
 
     QTemporaryDir dir;
     SimulatedModem sim;
+    QString port; // the modem's port as the driver is told it; empty: the terminal itself
     std::unique_ptr<VoiceModem> modem;
     std::unique_ptr<LineDevice> tel;
     QList<Status> statuses;

@@ -1,5 +1,6 @@
 #include "SimulatedModem.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -36,6 +37,15 @@ SimulatedModem::SimulatedModem()
 SimulatedModem::~SimulatedModem()
 {
     unplug();
+}
+
+QString SimulatedModem::linkAs(const QString& name)
+{
+    if (!m_links)
+        m_links = std::make_unique<QTemporaryDir>();
+    const QString link = m_links->filePath(name);
+    QFile::link(m_slavePath, link);
+    return link;
 }
 
 void SimulatedModem::unplug()
@@ -263,7 +273,8 @@ bool SimulatedModem::extended(const QByteArray& command, QList<QByteArray>* info
         m_transmitting = true;
         m_notifier->setEnabled(false); // the sound is taken at the line's pace by transmitTick
         m_pendingDle = false;
-        m_sessionBytes = 0;
+        m_sessionBytes = m_lineBytes = 0;
+        m_dry = false;
         m_transmitClock.start();
         m_transmitTimer.start();
     } else if (command.startsWith("VTS=")) {
@@ -307,9 +318,10 @@ void SimulatedModem::dial(const QByteArray& number)
             break;
         case Callee::Busy:
             // The tone is heard first; the dial is still in progress (a key aborts it) until BUSY.
-            sendEvent('b');
+            if (busyTone)
+                sendEvent('b');
             m_dialling = true;
-            later(busyResultMs, [this, call] {
+            later(busyTone ? busyResultMs : 0, [this, call] {
                 if (call != m_call || !m_dialling)
                     return;
                 m_dialling = false;
@@ -355,13 +367,32 @@ void SimulatedModem::transmitTick()
     if (!m_transmitting || m_master < 0)
         return;
     // What the line has played by now, plus a small buffer of the modem's own.
-    const qint64 due = m_transmitClock.elapsed() * bytesPerSecond() * speed / 1000 + 256 - m_sessionBytes;
+    const qint64 elapsed = m_transmitClock.elapsed();
+    const qint64 played = elapsed * bytesPerSecond() * speed / 1000;
+    qint64 due = played + 256 - m_sessionBytes;
     if (due <= 0)
         return;
-    QByteArray buffer(int(std::min<qint64>(due, 4096)), Qt::Uninitialized);
-    const ssize_t n = ::read(m_master, buffer.data(), size_t(buffer.size()));
-    if (n > 0)
+    // A UART brings in no more than its rate carries, however much the host has written.
+    bool lineLimited = false;
+    if (baud > 0) {
+        const qint64 carried = elapsed * (baud / 10) * speed / 1000 - m_lineBytes;
+        lineLimited = carried < due;
+        due = std::min(due, carried);
+    }
+    QByteArray buffer(int(std::clamp<qint64>(due, 0, 4096)), Qt::Uninitialized);
+    const ssize_t n = buffer.isEmpty() ? 0 : ::read(m_master, buffer.data(), size_t(buffer.size()));
+    if (n > 0) {
+        m_lineBytes += n;
         transmitBytes(buffer.left(int(n)));
+    }
+    // The sound ran out while the host had more to send, held up by the line: the called party hears
+    // a gap, and the modem says so as real ones do.
+    const bool dry = m_transmitting && lineLimited && n == buffer.size() && played > m_sessionBytes;
+    if (dry && !m_dry) {
+        ++underruns;
+        sendEvent('u');
+    }
+    m_dry = dry;
 }
 
 void SimulatedModem::transmitBytes(const QByteArray& bytes)

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPair>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -36,6 +37,8 @@ public:
     ~SimulatedModem() override;
 
     QString path() const { return m_slavePath; }
+    // A link to the terminal under a port's name ("ttyS7"), which is how the driver is told of it.
+    QString linkAs(const QString& name);
 
     // How the modem is built.
     QByteArray identification = "SIMULATED V.253 VOICE MODEM";
@@ -44,8 +47,10 @@ public:
     bool garbage = false;   // answers every command with noise and no result
     int ringMs = 100;       // between two ringback reports
     int busyResultMs = 50;  // from the busy tone to the BUSY result, unless the dial is cut short
+    bool busyTone = true;   // reports the busy tone before BUSY (some modems give the result alone)
     int commandDelayMs = 0; // before each answer
     int speed = 1;          // sound taken in this many times faster than real time
+    int baud = 0;           // a UART at this rate (ten bits a byte) brings the sound in; 0: USB, no limit
     QList<QByteArray> formats{"0,\"SIGNED PCM\",8,0,(8000),(0),(0)", "1,\"UNSIGNED PCM\",8,0,(8000),(0),(0)",
                               "128,\"8-BIT LINEAR\",8,0,(7200,8000),(0),(0)", "131,\"ULAW\",8,0,(8000),(0),(0)",
                               "133,\"LINEAR\",16,0,(8000),(0),(0)"};
@@ -63,6 +68,7 @@ public:
     QList<qint64> audioSessionBytes;
     qint64 lastSessionMs = 0;    // the length of the last AT+VTX, from CONNECT to its end
     int aborts = 0;              // <DLE><CAN> received
+    int underruns = 0;           // the line could not bring the sound in as fast as it played (<DLE>u sent)
     QList<QByteArray> toneLists; // arguments of AT+VTS
     int selectedFormat = -1;
     bool offHook() const { return m_offHook; }
@@ -108,5 +114,8 @@ private:
     bool m_pendingDle = false;
     QElapsedTimer m_transmitClock;
     qint64 m_sessionBytes = 0;
+    qint64 m_lineBytes = 0; // bytes the line brought in this session, DLE shielding included
+    bool m_dry = false;
+    std::unique_ptr<QTemporaryDir> m_links;
     QTimer m_transmitTimer;
 };

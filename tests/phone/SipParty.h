@@ -113,10 +113,15 @@ public:
         m_ready = m_process.waitForStarted() && control.connectTo(m_control, 5000);
         QObject::connect(&control, &BaresipControl::event, [this, answer](const QJsonObject& event) {
             const QString type = event.value("type").toString();
-            if (type == "CALL_INCOMING" && answer == Reject)
-                control.command("hangup", {}, 2000, nullptr);
+            if (type == "CALL_INCOMING") {
+                ++offered;
+                if (answer == Reject)
+                    control.command("hangup", {}, 2000, nullptr);
+            }
             if (type == "CALL_DTMF_START")
                 heard.append(event.value("param").toString());
+            if (type == "CALL_CLOSED")
+                closed.append(event.value("param").toString());
             // The keys of the script are pressed in the first call only.
             if (type == "CALL_ESTABLISHED" && ++answered == 1)
                 for (const auto& [afterMs, key] : keys)
@@ -144,6 +149,8 @@ public:
     BaresipControl control;
     QString heard;
     int answered = 0;
+    int offered = 0;              // incoming calls, answered or not
+    QStringList closed;           // why each call ended, as baresip says
     QList<QPair<int, char>> keys; // pressed this many ms after the first call is answered
 
 private:

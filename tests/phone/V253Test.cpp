@@ -51,8 +51,19 @@ TEST(VoiceFormat, PicksTheBestFormatAt8000Hz)
         QList<QByteArray> lines;
         std::optional<int> id;
         VoiceFormat::Coding coding;
+        int lineBytesPerSecond = 0;
     };
     const QList<Case> cases{
+        {"USR on a UART at 115200: one byte a sample",
+         {"133,\"LINEAR\",16,0,(8000),(0),(0)", "131,\"ULAW\",8,0,(8000),(0),(0)"},
+         131,
+         VoiceFormat::ULaw,
+         11520},
+        {"16 bits only on a UART: all the modem has",
+         {"133,\"LINEAR\",16,0,(8000),(0),(0)"},
+         133,
+         VoiceFormat::Linear16,
+         11520},
         {"USR: 16-bit linear first",
          {"1,\"UNSIGNED PCM\",8,0,(7200,8000),(0),(0)", "+VSM: 131,\"ULAW\",8,0,(8000),(0),(0)",
           "133,\"LINEAR\",16,0,(8000),(0),(0)"},
@@ -78,7 +89,7 @@ TEST(VoiceFormat, PicksTheBestFormatAt8000Hz)
         {"garbage", {"ERROR", "\"\",,"}, std::nullopt, {}},
     };
     for (const Case& c : cases) {
-        const auto best = VoiceFormat::best(c.lines);
+        const auto best = VoiceFormat::best(c.lines, c.lineBytesPerSecond);
         ASSERT_EQ(best.has_value(), c.id.has_value()) << c.modem;
         if (best) {
             EXPECT_EQ(best->id, *c.id) << c.modem;
