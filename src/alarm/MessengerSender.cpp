@@ -1,5 +1,6 @@
 #include "alarm/MessengerSender.h"
 
+#include "alarm/GbkText.h"
 #include "platform/CodePage.h"
 
 #include <QProcess>
@@ -26,7 +27,7 @@ int SmbclientMessenger::send(const QString& receiver, const QString& text)
                   QStringLiteral("--option=unix charset=GBK"), QStringLiteral("--option=dos charset=CP936")});
     if (!client.waitForStarted(int(m_timeLimit.count())))
         return kNotInstalled;
-    client.write(CodePage::toGbk(text));
+    client.write(GbkText::cut(CodePage::toGbk(text), kMaxBytes));
     client.closeWriteChannel();
     if (!client.waitForFinished(int(m_timeLimit.count()))) {
         client.kill();
