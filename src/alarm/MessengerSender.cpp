@@ -14,6 +14,15 @@ QString MessengerSender::cut(const QString& text, int limit)
     return text.left(keep);
 }
 
+QByteArray SmbclientMessenger::fitted(const QByteArray& text)
+{
+    // The client sends every line break as CR LF, one byte more than it takes.
+    QByteArray sent = GbkText::cut(text, kMaxBytes);
+    if (sent.size() + sent.count('\n') > kMaxBytes)
+        sent = GbkText::cut(sent, kMaxBytes - sent.count('\n'));
+    return sent;
+}
+
 int SmbclientMessenger::send(const QString& receiver, const QString& text)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
@@ -27,7 +36,7 @@ int SmbclientMessenger::send(const QString& receiver, const QString& text)
                   QStringLiteral("--option=unix charset=GBK"), QStringLiteral("--option=dos charset=CP936")});
     if (!client.waitForStarted(int(m_timeLimit.count())))
         return kNotInstalled;
-    client.write(GbkText::cut(CodePage::toGbk(text), kMaxBytes));
+    client.write(fitted(CodePage::toGbk(text)));
     client.closeWriteChannel();
     if (!client.waitForFinished(int(m_timeLimit.count()))) {
         client.kill();

@@ -36,6 +36,9 @@ public:
 
     int send(const QString& receiver, const QString& text) override;
 
+    // The GBK text cut at a character to what the client carries whole.
+    static QByteArray fitted(const QByteArray& text);
+
 private:
     std::chrono::milliseconds m_timeLimit;
 };
