@@ -4,20 +4,17 @@ void AlarmBurst::openWindow(qint64 nowMs)
 {
     m_open = true;
     m_windowEnd = nowMs + m_windowMs;
-    m_admitted = 0;
     m_deferredOwed = false;
 }
 
-AlarmBurst::Admission AlarmBurst::admit(qint64 nowMs)
+bool AlarmBurst::admit(qint64 nowMs)
 {
     if (!windowOpen(nowMs)) {
         openWindow(nowMs);
-        m_admitted = 1;
-        return {true, true};
+        return true;
     }
-    ++m_admitted;
     m_deferredOwed = true;
-    return {m_admitted <= m_immediateLimit, false};
+    return false;
 }
 
 bool AlarmBurst::closeWindow(qint64 nowMs)
@@ -30,4 +27,10 @@ bool AlarmBurst::closeWindow(qint64 nowMs)
     }
     openWindow(nowMs);
     return true;
+}
+
+void AlarmBurst::cancel()
+{
+    m_open = false;
+    m_deferredOwed = false;
 }

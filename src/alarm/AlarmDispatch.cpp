@@ -1,11 +1,19 @@
 #include "alarm/AlarmDispatch.h"
 
+#include "platform/AppError.h"
+#include "platform/CodePage.h"
+
 AlarmDispatch::AlarmDispatch(std::function<Switches()> switches, std::function<void(const QString&)> addInfo)
     : m_switches(std::move(switches))
     , m_addInfo(std::move(addInfo))
 {}
 
 void AlarmDispatch::DispatchAlarm(const QString& address)
+{
+    DispatchAlarm(address, CodePage::toGbk(address));
+}
+
+void AlarmDispatch::DispatchAlarm(const QString& address, const QByteArray& gbkAddress)
 {
     if (m_currentCode <= 0)
         return;
@@ -14,10 +22,10 @@ void AlarmDispatch::DispatchAlarm(const QString& address)
     if (on.sound && playAlarmSound)
         playAlarmSound(m_currentCode, address);
     if (on.network && sendNetworkAlarm)
-        sendNetworkAlarm(m_currentCode, address);
+        sendNetworkAlarm(m_currentCode, gbkAddress);
 }
 
-void AlarmDispatch::DispatchDeferredAlarms()
+void AlarmDispatch::DispatchDeferredAlarms(Failures failures)
 {
     if (m_currentCode <= 0)
         return;
@@ -28,6 +36,22 @@ void AlarmDispatch::DispatchDeferredAlarms()
         const QString entry = m_telephone.currentEntry ? m_telephone.currentEntry() : QString();
         if (m_addInfo)
             m_addInfo(QStringLiteral("正常拨号:") + entry + QStringLiteral("......"));
-        m_telephone.callNextNumber();
+        try {
+            m_telephone.callNextNumber();
+        } catch (const AppError& e) {
+            failed(e.text(), failures);
+        } catch (const std::exception& e) {
+            failed(QString::fromLocal8Bit(e.what()), failures);
+        }
+    }
+}
+
+void AlarmDispatch::failed(const QString& text, Failures failures)
+{
+    if (failures == Failures::Line) {
+        if (m_addInfo)
+            m_addInfo(text);
+    } else if (showError) {
+        showError(text);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -24,7 +25,7 @@ public:
     };
 
     // The telephone channel: the entry of the telephone list at its current position (empty past
-    // its end), and the start of the call sequence.
+    // its end), and the start of the call sequence, which throws when dialling fails.
     struct TelephoneChannel {
         std::function<QString()> currentEntry;
         std::function<void()> callNextNumber;
@@ -40,18 +41,36 @@ public:
 
     Switches switches() const { return m_switches(); }
 
-    // Channels, given the current alarm code and the address text (entry key).
+    // Channels, given the current alarm code and the address text (entry key). The network message
+    // takes the address text in GBK, as it goes out: a relayed one as it came.
     std::function<void(int code, const QString& address)> playAlarmSound;
-    std::function<void(int code, const QString& address)> sendNetworkAlarm;
+    std::function<void(int code, const QByteArray& address)> sendNetworkAlarm;
     // Returns only when the mail exchange has ended, whether it succeeded or not.
     std::function<void(const QString& subject)> sendAlarmMail;
     void setTelephoneChannel(TelephoneChannel channel) { m_telephone = std::move(channel); }
     bool hasTelephoneChannel() const { return bool(m_telephone.callNextNumber); }
 
+    // How a failed dial reaches the operator: in an error box, or as a line of the information pane
+    // (an alarm received from another station, which nobody at this station started).
+    enum class Failures { Box, Line };
+    std::function<void(const QString& text)> showError;
+
     void DispatchAlarm(const QString& address);
-    void DispatchDeferredAlarms();
+    // A relayed alarm: the address text as shown and played, and the bytes it came as.
+    void DispatchAlarm(const QString& address, const QByteArray& gbkAddress);
+    void DispatchDeferredAlarms(Failures failures = Failures::Box);
+
+    // The operator cancelled the current alarm (after the alarm state reset).
+    void alarmCancelled()
+    {
+        if (onCancel)
+            onCancel();
+    }
+    std::function<void()> onCancel;
 
 private:
+    void failed(const QString& text, Failures failures);
+
     std::function<Switches()> m_switches;
     std::function<void(const QString&)> m_addInfo;
     TelephoneChannel m_telephone;

@@ -1,5 +1,6 @@
 #include "alarm/MessengerSender.h"
 
+#include "alarm/GbkText.h"
 #include "platform/CodePage.h"
 
 #include <QProcess>
@@ -11,6 +12,15 @@ QString MessengerSender::cut(const QString& text, int limit)
         return text;
     const int keep = text.at(limit - 1).isHighSurrogate() ? limit - 1 : limit;
     return text.left(keep);
+}
+
+QByteArray SmbclientMessenger::fitted(const QByteArray& text)
+{
+    // The client sends every line break as CR LF, one byte more than it takes.
+    QByteArray sent = GbkText::cut(text, kMaxBytes);
+    if (sent.size() + sent.count('\n') > kMaxBytes)
+        sent = GbkText::cut(sent, kMaxBytes - sent.count('\n'));
+    return sent;
 }
 
 int SmbclientMessenger::send(const QString& receiver, const QString& text)
@@ -26,7 +36,7 @@ int SmbclientMessenger::send(const QString& receiver, const QString& text)
                   QStringLiteral("--option=unix charset=GBK"), QStringLiteral("--option=dos charset=CP936")});
     if (!client.waitForStarted(int(m_timeLimit.count())))
         return kNotInstalled;
-    client.write(CodePage::toGbk(text));
+    client.write(fitted(CodePage::toGbk(text)));
     client.closeWriteChannel();
     if (!client.waitForFinished(int(m_timeLimit.count()))) {
         client.kill();

@@ -20,12 +20,14 @@ public:
 };
 
 // Linux: Samba's WinPopup client (`smbclient -M`) delivers the message; its exit status is the
-// status (0 delivered, 1 not). The text goes in GBK, the code page of Chinese stations. Without
+// status (0 delivered, 1 not). The text goes in GBK, the code page of Chinese stations, cut at a
+// character to the kMaxBytes that the client carries (it would cut the rest itself). Without
 // smbclient every send gives kNotInstalled; one that has not ended within the time limit is
 // killed and gives kTimedOut.
 class SmbclientMessenger : public MessengerSender {
 public:
     static constexpr int kNotInstalled = 127;
+    static constexpr int kMaxBytes = 1598;
     static constexpr int kTimedOut = 124;
 
     explicit SmbclientMessenger(std::chrono::milliseconds timeLimit = std::chrono::seconds(15))
@@ -33,6 +35,9 @@ public:
     {}
 
     int send(const QString& receiver, const QString& text) override;
+
+    // The GBK text cut at a character to what the client carries whole.
+    static QByteArray fitted(const QByteArray& text);
 
 private:
     std::chrono::milliseconds m_timeLimit;

@@ -1,6 +1,7 @@
 #include "alarm/NetworkAlarms.h"
 
 #include "alarm/AlarmKind.h"
+#include "alarm/GbkText.h"
 #include "alarm/MessengerSender.h"
 #include "alarm/UdpSrv.h"
 #include "platform/CodePage.h"
@@ -25,6 +26,7 @@ NetworkAlarms::NetworkAlarms(Host host, UdpSrv& udp, MessengerSender& messenger)
     : m_host(std::move(host))
     , m_udp(udp)
     , m_messenger(messenger)
+    , m_relays([this](const QString& texts, int count) { sendHeldRelays(texts, count); })
 {}
 
 QString NetworkAlarms::kindWords(int kind)
@@ -43,23 +45,27 @@ QString NetworkAlarms::kindWords(int kind)
     }
 }
 
-QString NetworkAlarms::alarmText(int kind, const QString& address, const Settings& settings)
+QByteArray NetworkAlarms::alarmText(int kind, const QByteArray& address, const Settings& settings)
 {
-    QString text = address;
+    QString rest;
     if (settings.kindWords)
-        text += kindWords(kind);
-    text += QStringLiteral("报警。");
+        rest += kindWords(kind);
+    rest += QStringLiteral("报警。");
     if (settings.extraText)
-        text += settings.extra;
-    return text;
+        rest += settings.extra;
+    const QByteArray tail = CodePage::toGbk(rest);
+    return GbkText::cut(address, qMax<qsizetype>(0, UdpSrv::kMaxDatagram - tail.size())) + tail;
 }
 
-void NetworkAlarms::SendNetworkAlarm(int kind, const QString& address)
+void NetworkAlarms::SendNetworkAlarm(int kind, const QByteArray& address)
 {
     const Settings settings = m_host.settings();
-    const QString text = alarmText(kind, address, settings);
+    const QByteArray text = alarmText(kind, address, settings);
+    const QString messengerText = CodePage::fromGbk(text);
+    // A received alarm relayed: its Messenger messages may wait for the minute's end.
+    const bool messengerNow = settings.useMessenger && (kind != Remote || m_relays.take(messengerText));
     for (const QString& receiver : m_host.receivers()) {
-        if (settings.useMessenger && SendMessengerText(receiver, text) == 0)
+        if (messengerNow && SendMessengerText(receiver, messengerText) == 0)
             m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过信使服务向") + receiver +
                            QStringLiteral("发送报警信息！"));
         if (settings.useUdp && SendUdpText(receiver, m_udp.defaultPort(), text).isEmpty())
@@ -68,11 +74,26 @@ void NetworkAlarms::SendNetworkAlarm(int kind, const QString& address)
     }
 }
 
-QString NetworkAlarms::SendUdpText(const QString& receiver, int port, const QString& text)
+void NetworkAlarms::sendHeldRelays(const QString& texts, int count)
+{
+    if (!m_host.settings().useMessenger) {
+        m_host.addInfo(m_host.timeStampPrefix() +
+                       QStringLiteral("%1条报警未通过信使服务转发：信使服务发送已关闭。").arg(count));
+        return;
+    }
+    m_host.addInfo(m_host.timeStampPrefix() +
+                   QStringLiteral("%1条报警未逐条通过信使服务转发，合为一条信使消息发出。").arg(count));
+    const QString text = QStringLiteral("另有%1条报警：").arg(count) + texts;
+    for (const QString& receiver : m_host.receivers())
+        if (SendMessengerText(receiver, text) == 0)
+            m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过信使服务向") + receiver +
+                           QStringLiteral("发送报警信息！"));
+}
+
+QString NetworkAlarms::SendUdpText(const QString& receiver, int port, const QByteArray& payload)
 {
     QString error;
     try {
-        const QByteArray payload = CodePage::toGbk(text);
         m_udp.open();
         const quint32 address = resolveReceiver(receiver);
         const std::size_t sent = m_udp.send(payload, address, quint16(port));
@@ -102,7 +123,7 @@ void NetworkAlarms::BitBtn3Click()
     for (const QString& receiver : m_host.receivers()) {
         if (SendMessengerText(receiver, kTestText) == 0)
             m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("信使服务测试发送成功！"));
-        if (SendUdpText(receiver, m_udp.defaultPort(), kTestText).isEmpty())
+        if (SendUdpText(receiver, m_udp.defaultPort(), CodePage::toGbk(kTestText)).isEmpty())
             m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("UDP测试发送成功！"));
     }
 }

@@ -6,24 +6,43 @@
 #include "platform/CodePage.h"
 #include "platform/HostLookup.h"
 
-ReceivedAlarms::ReceivedAlarms(Host host, AlarmDispatch& dispatch, AlarmBurst burst, QObject* parent)
+namespace {
+
+QByteArray trimmedBytes(const QByteArray& bytes)
+{
+    qsizetype begin = 0;
+    qsizetype end = bytes.size();
+    while (begin < end && static_cast<unsigned char>(bytes[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(bytes[end - 1]) <= 32)
+        --end;
+    return bytes.mid(begin, end - begin);
+}
+
+} // namespace
+
+ReceivedAlarms::ReceivedAlarms(Host host, AlarmDispatch& dispatch, AlarmBurst burst, RepeatedAlarms repeats,
+                               int reportMs, QObject* parent)
     : QObject(parent)
     , m_host(std::move(host))
     , m_dispatch(dispatch)
     , m_burst(burst)
+    , m_repeats(repeats)
 {
     m_clock.start();
     m_windowTimer.setSingleShot(true);
     connect(&m_windowTimer, &QTimer::timeout, this, &ReceivedAlarms::endOfWindow);
+    m_reportTimer.setSingleShot(true);
+    m_reportTimer.setInterval(reportMs);
+    connect(&m_reportTimer, &QTimer::timeout, this, &ReceivedAlarms::reportRepeats);
+    m_dispatch.onCancel = [this] { cancelled(); };
 }
 
-QString ReceivedAlarms::receivedText(const QByteArray& payload)
+void ReceivedAlarms::setTimes(qint64 burstWindowMs, int reportMs)
 {
-    // GBK takes at most two bytes a character: the bytes beyond cannot reach the shown part.
-    QString text = CodePage::fromGbk(payload.left(2 * kMaxShown));
-    if (text.size() > kMaxShown)
-        text = text.left(text.at(kMaxShown - 1).isHighSurrogate() ? kMaxShown - 1 : kMaxShown);
-    return text;
+    m_burst = AlarmBurst(burstWindowMs);
+    m_windowTimer.stop();
+    m_reportTimer.setInterval(reportMs);
 }
 
 QString ReceivedAlarms::oneLine(QString text)
@@ -39,9 +58,12 @@ QString ReceivedAlarms::oneLine(QString text)
     return text;
 }
 
-QString ReceivedAlarms::addressText(const QString& text)
+QByteArray ReceivedAlarms::addressBytes(const QByteArray& payload)
 {
-    return TextSplit::leftPart(TextSplit::trimmed(text), u'=');
+    // "=" is never the second byte of a GBK character, so the bytes can be cut at it as they are.
+    const QByteArray text = trimmedBytes(payload);
+    const qsizetype at = text.indexOf('=');
+    return at < 0 ? text : trimmedBytes(text.left(at));
 }
 
 bool ReceivedAlarms::isListedReceiver(quint32 sender, const QStringList& receivers)
@@ -57,16 +79,22 @@ void ReceivedAlarms::UdpSrvUDPRead(const QByteArray& payload, quint32 sender)
 {
     if (isListedReceiver(sender, m_host.receivers()))
         return;
-    const QString text = receivedText(payload);
-    m_host.appendDirect(m_host.timeStampPrefix() + oneLine(text));
+    m_host.appendDirect(m_host.timeStampPrefix() + oneLine(CodePage::fromGbk(payload)));
+    const qint64 now = m_clock.elapsed();
+    if (m_repeats.isRepeat(sender, payload, now)) {
+        ++m_repeated;
+        if (!m_reportTimer.isActive())
+            m_reportTimer.start();
+        return;
+    }
     m_dispatch.setCurrentCode(Remote);
-    const AlarmBurst::Admission admission = m_burst.admit(m_clock.elapsed());
-    if (admission.deferredNow)
+    const bool deferredNow = m_burst.admit(now);
+    if (deferredNow)
         m_windowTimer.start(int(m_burst.windowMs()));
-    if (admission.immediateChannels)
-        m_dispatch.DispatchAlarm(oneLine(addressText(text)));
-    if (admission.deferredNow)
-        m_dispatch.DispatchDeferredAlarms();
+    const QByteArray address = addressBytes(payload);
+    m_dispatch.DispatchAlarm(oneLine(CodePage::fromGbk(address)), address);
+    if (deferredNow)
+        m_dispatch.DispatchDeferredAlarms(AlarmDispatch::Failures::Line);
 }
 
 void ReceivedAlarms::endOfWindow()
@@ -76,5 +104,20 @@ void ReceivedAlarms::endOfWindow()
     m_windowTimer.start(int(m_burst.windowMs()));
     // The alarms that came after the first of the burst: one mail and one call sequence for all.
     m_dispatch.setCurrentCode(Remote);
-    m_dispatch.DispatchDeferredAlarms();
+    m_dispatch.DispatchDeferredAlarms(AlarmDispatch::Failures::Line);
+}
+
+void ReceivedAlarms::cancelled()
+{
+    // The operator has dealt with what came so far: only a later datagram raises the alarm again.
+    m_burst.cancel();
+    m_windowTimer.stop();
+    m_repeats.clear();
+}
+
+void ReceivedAlarms::reportRepeats()
+{
+    m_host.appendDirect(
+        m_host.timeStampPrefix() +
+        QStringLiteral("%1条报警未转发：与同一来源数秒内的报警相同。").arg(std::exchange(m_repeated, 0)));
 }

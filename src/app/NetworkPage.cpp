@@ -39,7 +39,9 @@ NetworkPage::NetworkPage(const WindowUi& ui, InfoPane& pane, AlarmDispatch& disp
                                       [] { return TimeStamp::prefix(); }},
                  dispatch)
 {
-    dispatch.sendNetworkAlarm = [this](int code, const QString& address) { m_alarms.SendNetworkAlarm(code, address); };
+    dispatch.sendNetworkAlarm = [this](int code, const QByteArray& address) {
+        m_alarms.SendNetworkAlarm(code, address);
+    };
 }
 
 int NetworkPage::portOf(const QString& text)

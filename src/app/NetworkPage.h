@@ -31,6 +31,7 @@ public:
 
     NetworkAlarms& alarms() { return m_alarms; }
     UdpSrv& listener() { return m_udp; }
+    ReceivedAlarms& received() { return m_received; }
 
 private:
     const WindowUi& m_ui;

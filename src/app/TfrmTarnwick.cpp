@@ -331,8 +331,8 @@ void TfrmTarnwick::createTelephone()
     m_telephone = std::make_unique<TelephonePage>(m_ui, *m_context.prompter, *m_alarmSounds, m_context.modems,
                                                   m_context.dataDir, std::move(host));
     AlarmCallSequence& calls = m_telephone->calls();
-    m_dispatch->setTelephoneChannel({[&calls] { return calls.entryAt(calls.position()); },
-                                     [this] { guarded([this] { m_telephone->calls().CallNextNumber(); }); }});
+    m_dispatch->setTelephoneChannel(
+        {[&calls] { return calls.entryAt(calls.position()); }, [this] { m_telephone->calls().CallNextNumber(); }});
     connect(m_ui.PageControl1, &QTabWidget::currentChanged, this, &TfrmTarnwick::PageControl1Change);
 }
 
@@ -416,6 +416,7 @@ void TfrmTarnwick::createMonitor()
         },
         [this](const QString& line) { AddInfo(line); });
     m_dispatch->sendAlarmMail = [this](const QString& subject) { SendAlarmMail(subject); };
+    m_dispatch->showError = [this](const QString& text) { showError(text); };
     m_network = std::make_unique<NetworkPage>(m_ui, m_pane, *m_dispatch, m_context.messenger);
     m_cycleHost = std::make_unique<PingCycleWindowHost>(*this);
     if (m_context.termination) {

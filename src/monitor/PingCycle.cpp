@@ -253,6 +253,7 @@ void PingCycle::bbCancClick()
         resetAlarmState();
         if (on.telephone)
             m_host.endCallInProgress();
+        m_dispatch.alarmCancelled();
         return;
     }
     if (m_host.isPingEnabled()) {

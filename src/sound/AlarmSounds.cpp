@@ -64,7 +64,9 @@ void AlarmSounds::PlayAlarmSound(int code, const QString& entryKey)
         }
         path = fallbackPath();
     }
-    m_list.append(path);
+    // A received alarm's sound is listed once: a flood of them would otherwise play it for hours.
+    if (code != int(AlarmKind::Remote) || !m_list.contains(path))
+        m_list.append(path);
     if (m_player.mode() != Mply::Mode::Playing)
         tryPlay(path);
 }

@@ -1,5 +1,7 @@
 #include "alarm/AlarmDispatch.h"
 #include "alarm/AlarmKind.h"
+#include "platform/AppError.h"
+#include "platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +21,8 @@ struct Wired {
         dispatch.playAlarmSound = [this](int code, const QString& a) {
             journal << QStringLiteral("sound %1 %2").arg(code).arg(a);
         };
-        dispatch.sendNetworkAlarm = [this](int code, const QString& a) {
-            journal << QStringLiteral("net %1 %2").arg(code).arg(a);
+        dispatch.sendNetworkAlarm = [this](int code, const QByteArray& a) {
+            journal << QStringLiteral("net %1 %2").arg(code).arg(CodePage::fromGbk(a));
         };
         dispatch.sendAlarmMail = [this](const QString& subject) { journal << "mail " + subject; };
         if (withTelephone)
@@ -87,4 +89,19 @@ TEST(AlarmDispatch, ChannelsThatAreNotWiredStaySilentAndWriteNothing)
     w.dispatch.DispatchAlarm(QStringLiteral("a"));
     w.dispatch.DispatchDeferredAlarms();
     EXPECT_EQ(w.journal, QStringList({QStringLiteral("net 3 a")}));
+}
+
+TEST(AlarmDispatch, AFailedDialIsABoxForOwnAlarmsAndALineForReceivedOnes)
+{
+    for (const auto failures : {AlarmDispatch::Failures::Box, AlarmDispatch::Failures::Line}) {
+        Wired w;
+        w.dispatch.showError = [&](const QString& text) { w.journal << "box " + text; };
+        w.dispatch.setTelephoneChannel(
+            {[&] { return w.telephoneEntry; }, [] { throw AppError(QStringLiteral("无")); }});
+        w.dispatch.setCurrentCode(Remote);
+        w.on = {false, true, false, false};
+        w.dispatch.DispatchDeferredAlarms(failures);
+        const QString failure = failures == AlarmDispatch::Failures::Box ? "box 无" : "info 无";
+        EXPECT_EQ(w.journal, QStringList({QStringLiteral("info 正常拨号:13800000000......"), failure}));
+    }
 }

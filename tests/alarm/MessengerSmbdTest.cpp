@@ -110,6 +110,23 @@ TEST(SmbclientMessenger, DeliversTheGbkTextToARealSambaServerAndCutsItAtTheLimit
     });
     EXPECT_EQ(server.messages(first.size() + 1000), first + QByteArray(1000, 'x'));
     EXPECT_EQ(pane, QStringList{QStringLiteral("T 1信使服务发送失败！请确定是否已打开信使服务！")});
+
+    // Chinese text takes two bytes a character and the client sends a line break as two: what it
+    // can carry is cut at a character and arrives whole, never with half a character at its end.
+    const struct {
+        QString text, delivered;
+    } cases[] = {
+        {QStringLiteral("x") + QString(999, u'断'), QStringLiteral("x") + QString(798, u'断')},
+        {QStringLiteral("\n\n\nx") + QString(797, u'断'), QStringLiteral("\n\n\nx") + QString(795, u'断')},
+    };
+    qsizetype before = first.size() + 1000;
+    for (const auto& c : cases) {
+        lab.runIn(StationLab::Station::A,
+                  [&] { EXPECT_EQ(alarms.SendMessengerText(QString::fromLatin1(StationLab::kB), c.text), 0); });
+        const QByteArray delivered = CodePage::toGbk(c.delivered);
+        EXPECT_EQ(server.messages(before + delivered.size() + 1).mid(before), delivered);
+        before += delivered.size();
+    }
 }
 
 TEST(SmbclientMessenger, WithoutSambasClientEverySendFails)

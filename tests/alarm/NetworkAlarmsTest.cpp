@@ -5,8 +5,11 @@
 #include "alarm/AlarmBurst.h"
 #include "alarm/AlarmDispatch.h"
 #include "alarm/AlarmKind.h"
+#include "alarm/GbkText.h"
+#include "alarm/MessengerRelays.h"
 #include "alarm/MessengerSender.h"
 #include "alarm/ReceivedAlarms.h"
+#include "alarm/RepeatedAlarms.h"
 #include "alarm/UdpSrv.h"
 #include "platform/CodePage.h"
 #include "platform/SocketError.h"
@@ -76,36 +79,55 @@ TEST(NetworkAlarms, AlarmTextOfEachKindAndSwitch)
     };
     for (const Case& c : cases) {
         const NetworkAlarms::Settings s{true, true, c.kindWords, c.extra, QStringLiteral("请查找原因！谢谢！")};
-        EXPECT_EQ(NetworkAlarms::alarmText(c.kind, key, s), c.expected) << c.kind;
+        EXPECT_EQ(NetworkAlarms::alarmText(c.kind, CodePage::toGbk(key), s), CodePage::toGbk(c.expected)) << c.kind;
     }
 }
 
-TEST(ReceivedAlarms, ReceivedTextIsOneSafeLineAndItsAddressPart)
+TEST(NetworkAlarms, ARelayedAddressKeepsItsBytesAndIsCutAtACharacterToFitOneDatagram)
 {
+    const NetworkAlarms::Settings s{true, true, true, false, QString()};
+    const QByteArray tail = CodePage::toGbk(QStringLiteral("的网络报警。"));
+    const qsizetype room = UdpSrv::kMaxDatagram - tail.size();
+    const QByteArray raw("a\tb\r\n\0\xff?", 8);
     struct Case {
-        QByteArray payload;
-        QString shown, address;
+        QByteArray address, expectedAddress;
     } cases[] = {
-        {CodePage::toGbk(QStringLiteral(" 10.0.0.5:机房断网报警。 ")), QStringLiteral(" 10.0.0.5:机房断网报警。 "),
-         QStringLiteral("10.0.0.5:机房断网报警。")},
-        {CodePage::toGbk(QStringLiteral("10.0.0.5:机房 = 0%,0")), QStringLiteral("10.0.0.5:机房 = 0%,0"),
-         QStringLiteral("10.0.0.5:机房")},
+        {raw, raw},
+        {QByteArray(room, 'x'), QByteArray(room, 'x')},
+        {QByteArray(room + 1, 'x'), QByteArray(room, 'x')},
+        // Two-byte characters from the first byte: the last whole one that fits.
+        {CodePage::toGbk(QString(room, u'断')), CodePage::toGbk(QString(room / 2, u'断'))},
+        {"x" + CodePage::toGbk(QString(room, u'断')), "x" + CodePage::toGbk(QString((room - 1) / 2, u'断'))},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NetworkAlarms::alarmText(Remote, c.address, s), c.expectedAddress + tail) << c.address.size();
+    EXPECT_EQ(GbkText::cut("ab\x81\x40", 3), QByteArray("ab"));
+    EXPECT_EQ(GbkText::cut("ab\x81\x40", 4), QByteArray("ab\x81\x40"));
+}
+
+TEST(ReceivedAlarms, TheAddressTextIsTheTrimmedBytesBeforeTheFirstEqualsAndTheShownLineIsSafe)
+{
+    const QByteArray longText = CodePage::toGbk(QString(1500, u'断'));
+    struct Case {
+        QByteArray payload, address;
+        QString shown;
+    } cases[] = {
+        {CodePage::toGbk(QStringLiteral(" 10.0.0.5:机房断网报警。 ")),
+         CodePage::toGbk(QStringLiteral("10.0.0.5:机房断网报警。")), QStringLiteral(" 10.0.0.5:机房断网报警。 ")},
+        {CodePage::toGbk(QStringLiteral("10.0.0.5:机房 = 0%,0")), CodePage::toGbk(QStringLiteral("10.0.0.5:机房")),
+         QStringLiteral("10.0.0.5:机房 = 0%,0")},
         {QByteArray("\x01"
                     "a\r\nb\0c\x1b",
                     8),
-         QStringLiteral("\uFFFDa  b\uFFFDc\uFFFD"), QStringLiteral("a  b\uFFFDc")},
-        {QByteArray("\x81=x"), QStringLiteral("\uFFFD=x"), QStringLiteral("\uFFFD")},
-        {QByteArray(), QString(), QString()},
+         QByteArray("a\r\nb\0c", 6), QStringLiteral("\uFFFDa  b\uFFFDc\uFFFD")},
+        {QByteArray("\x81=x"), QByteArray("\x81"), QStringLiteral("\uFFFD=x")},
+        {longText + "=x", longText, QString(1500, u'断') + QStringLiteral("=x")},
+        {QByteArray(), QByteArray(), QString()},
     };
     for (const Case& c : cases) {
-        const QString text = ReceivedAlarms::receivedText(c.payload);
-        EXPECT_EQ(ReceivedAlarms::oneLine(text), c.shown);
-        EXPECT_EQ(ReceivedAlarms::oneLine(ReceivedAlarms::addressText(text)), c.address);
+        EXPECT_EQ(ReceivedAlarms::addressBytes(c.payload), c.address);
+        EXPECT_EQ(ReceivedAlarms::oneLine(CodePage::fromGbk(c.payload)), c.shown);
     }
-    // A datagram at the size limit is cut, never inside a character.
-    EXPECT_EQ(ReceivedAlarms::receivedText(QByteArray(UdpSrv::kMaxDatagram, 'x')),
-              QString(ReceivedAlarms::kMaxShown, u'x'));
-    EXPECT_EQ(ReceivedAlarms::receivedText(CodePage::toGbk(QString(3000, u'断'))), QString(1000, u'断'));
 }
 
 TEST(ReceivedAlarms, SenderCheckIgnoresCaseAndOuterBlanksButNotNames)
@@ -125,22 +147,61 @@ TEST(MessengerSender, CutsAtTheLimitNeverInsideASurrogatePair)
     EXPECT_EQ(MessengerSender::cut(QStringLiteral("ab\U0001F600"), 3), QStringLiteral("ab"));
 }
 
-TEST(AlarmBurst, FirstAlarmRunsEverythingTheRestOfTheWindowIsCoalesced)
+TEST(AlarmBurst, FirstAlarmRunsTheSlowChannelsTheRestOfTheWindowOnceAtItsEnd)
 {
-    AlarmBurst burst(1000, 2);
-    auto admit = [&](qint64 t) {
-        const auto a = burst.admit(t);
-        return QStringLiteral("%1%2").arg(a.immediateChannels).arg(a.deferredNow);
-    };
-    EXPECT_EQ(admit(0), "11");
-    EXPECT_EQ(admit(10), "10");
-    EXPECT_EQ(admit(20), "00");           // past the limit of quick channels
+    AlarmBurst burst(1000);
+    EXPECT_TRUE(burst.admit(0));
+    EXPECT_FALSE(burst.admit(10));
+    EXPECT_FALSE(burst.admit(20));
     EXPECT_TRUE(burst.closeWindow(1000)); // one run owed for the two after the first
-    EXPECT_EQ(admit(1500), "10");         // inside the window the run opened
+    EXPECT_FALSE(burst.admit(1500));      // inside the window the run opened
     EXPECT_TRUE(burst.closeWindow(2000));
     EXPECT_FALSE(burst.closeWindow(3000)); // a quiet window closes
-    EXPECT_EQ(admit(5000), "11");
+    EXPECT_TRUE(burst.admit(5000));
+    // A cancel: nothing owed, and the next alarm runs them at once again.
+    EXPECT_FALSE(burst.admit(5100));
+    burst.cancel();
     EXPECT_FALSE(burst.closeWindow(6000));
+    EXPECT_TRUE(burst.admit(5200));
+}
+
+TEST(RepeatedAlarms, TheSameTextFromTheSameSenderIsTakenOncePerSpan)
+{
+    RepeatedAlarms repeats(1000);
+    struct Step {
+        quint32 sender;
+        QByteArray payload;
+        qint64 at;
+        bool repeat;
+    } steps[] = {
+        {1, "a", 0, false},   {1, "a", 999, true},   {2, "a", 999, false},
+        {1, "b", 999, false}, {1, "a", 1000, false}, // the span of the first is over: taken again
+        {1, "a", 1500, true}, {2, "a", 1998, true},  {2, "a", 1999, false},
+    };
+    for (const Step& s : steps)
+        EXPECT_EQ(repeats.isRepeat(s.sender, s.payload, s.at), s.repeat) << s.sender << s.payload.data() << s.at;
+    repeats.clear();
+    EXPECT_FALSE(repeats.isRepeat(1, "a", 2000));
+}
+
+TEST(MessengerRelays, TheFirstOfAMinuteGoesAtOnceTheRestTogetherAtItsEnd)
+{
+    QStringList sent;
+    MessengerRelays relays(
+        [&](const QString& texts, int count) { sent << QStringLiteral("%1|%2").arg(count).arg(texts); }, 200);
+    EXPECT_TRUE(relays.take(QStringLiteral("a")));
+    EXPECT_FALSE(relays.take(QStringLiteral("b")));
+    EXPECT_FALSE(relays.take(QString(MessengerRelays::kMaxHeld, u'c')));
+    EXPECT_FALSE(relays.take(QStringLiteral("d"))); // counted, no more text kept
+    ASSERT_TRUE(pumpUntil([&] { return !sent.isEmpty(); }));
+    EXPECT_EQ(sent, QStringList{QStringLiteral("3|b ") + QString(MessengerRelays::kMaxHeld - 2, u'c')});
+    // The held ones opened a new minute; a quiet one closes it.
+    EXPECT_FALSE(relays.take(QStringLiteral("e")));
+    ASSERT_TRUE(pumpUntil([&] { return sent.size() == 2; }));
+    EXPECT_EQ(sent.last(), QStringLiteral("1|e"));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(relays.take(QStringLiteral("f")));
+    EXPECT_EQ(sent.size(), 2);
 }
 
 TEST(UdpSrv, HandsOverEachDatagramUpToTheLimitInOrderWhateverTheHandlerDoes)
@@ -174,12 +235,12 @@ TEST(NetworkAlarms, BindFailureIsReportedAndEachLaterSendBindsAgain)
     st.udp.setDefaultPort(blocker->port());
     EXPECT_THROW(st.udp.open(), SocketError);
     const QString failed = QStringLiteral("UDP发送失败！") + qt_error_string(EADDRINUSE);
-    EXPECT_EQ(st.alarms.SendUdpText(QStringLiteral("127.0.0.1"), blocker->port(), QStringLiteral("x")), failed);
+    EXPECT_EQ(st.alarms.SendUdpText(QStringLiteral("127.0.0.1"), blocker->port(), "x"), failed);
     EXPECT_EQ(st.pane, QStringList{kStamp + failed});
     EXPECT_FALSE(st.udp.isOpen());
     const int port = blocker->port();
     blocker.reset();
-    EXPECT_EQ(st.alarms.SendUdpText(QStringLiteral("127.0.0.1"), port, QStringLiteral("x")), QString());
+    EXPECT_EQ(st.alarms.SendUdpText(QStringLiteral("127.0.0.1"), port, "x"), QString());
     EXPECT_TRUE(st.udp.isOpen());
     EXPECT_EQ(st.udp.boundPort(), port);
 }
@@ -196,7 +257,7 @@ TEST(NetworkAlarms, FailedSendsAreReportedPerReceiverAndTheOthersGoOn)
     st.receivers = {QString(), QStringLiteral("255.255.255.255"), QStringLiteral("nohost.invalid")};
     // The name is looked up where the question cannot leave the machine; the socket stays this machine's.
     NetNamespaces::LoopbackOnly isolated;
-    isolated.runIn([&] { st.alarms.SendNetworkAlarm(Break, QStringLiteral("10.0.0.1:a")); });
+    isolated.runIn([&] { st.alarms.SendNetworkAlarm(Break, "10.0.0.1:a"); });
     const QString messenger = kStamp + QStringLiteral("1信使服务发送失败！请确定是否已打开信使服务！");
     ASSERT_EQ(st.pane.size(), 6) << st.pane.join(u'\n').toStdString();
     EXPECT_EQ(st.pane[0], messenger);
@@ -237,7 +298,7 @@ TEST(NetworkAlarmsBetweenStations, EachReceiverGetsTheGbkTextFromTheAlarmPortMes
         wire << QStringLiteral("messenger");
     };
     const QString key = QStringLiteral("198.51.100.7:机房");
-    st.alarms.SendNetworkAlarm(Break, key);
+    st.alarms.SendNetworkAlarm(Break, CodePage::toGbk(key));
     drain();
     const QString text = key + QStringLiteral("断网报警。请查找原因！谢谢！");
     const QString hex = QString::fromLatin1(CodePage::toGbk(text).toHex());
@@ -249,28 +310,43 @@ TEST(NetworkAlarmsBetweenStations, EachReceiverGetsTheGbkTextFromTheAlarmPortMes
                                     kStamp + QStringLiteral("已通过UDP方式向192.0.2.3发送报警信息！")}));
 }
 
-TEST(ReceivedAlarms, ABurstReachesTheQuickChannelsUpToTheLimitAndMailsOnceNowAndOnceAtTheWindowsEnd)
+TEST(ReceivedAlarms, EveryAlarmIsRelayedRepeatsAreToldMailGoesOncePerBurstAndACancelEndsIt)
 {
     QStringList journal;
     AlarmDispatch dispatch([] { return AlarmDispatch::Switches{false, false, true, true}; }, nullptr);
-    dispatch.sendNetworkAlarm = [&](int code, const QString& address) {
-        journal << QStringLiteral("relay %1 %2").arg(code).arg(address);
+    dispatch.sendNetworkAlarm = [&](int code, const QByteArray& address) {
+        journal << QStringLiteral("relay %1 %2").arg(code).arg(QString::fromLatin1(address));
     };
     dispatch.sendAlarmMail = [&](const QString&) { journal << QStringLiteral("mail"); };
     QStringList pane;
     ReceivedAlarms received({[] { return QStringList{QStringLiteral("10.0.0.9")}; },
                              [&](const QString& line) { pane << line; }, [] { return kStamp; }},
-                            dispatch, AlarmBurst(300, 2));
-    for (const char* text : {"a=1", "b", "c", "d"})
+                            dispatch, AlarmBurst(300), RepeatedAlarms(5000), 200);
+    for (const char* text : {"a=1", "b", "c", "b", "d"})
         received.UdpSrvUDPRead(text, 0x0a000001);
     received.UdpSrvUDPRead("listed", 0x0a000009);
-    EXPECT_EQ(journal, (QStringList{"relay 4 a", "mail", "relay 4 b"}));
-    EXPECT_EQ(pane, (QStringList{kStamp + "a=1", kStamp + "b", kStamp + "c", kStamp + "d"}));
+    EXPECT_EQ(journal, (QStringList{"relay 4 a", "mail", "relay 4 b", "relay 4 c", "relay 4 d"}));
+    EXPECT_EQ(pane, (QStringList{kStamp + "a=1", kStamp + "b", kStamp + "c", kStamp + "b", kStamp + "d"}));
     dispatch.setCurrentCode(NoAlarm); // a cycle began meanwhile: the burst is still owed its mail
-    ASSERT_TRUE(pumpUntil([&] { return journal.size() == 4; }, 2000));
+    ASSERT_TRUE(pumpUntil([&] { return journal.size() == 6; }, 2000));
     EXPECT_EQ(journal.last(), QStringLiteral("mail"));
     EXPECT_EQ(dispatch.currentCode(), Remote);
+    ASSERT_TRUE(pumpUntil([&] { return pane.size() == 6; }, 2000));
+    EXPECT_EQ(pane.last(), kStamp + QStringLiteral("1条报警未转发：与同一来源数秒内的报警相同。"));
     // A quiet window after it sends nothing more.
     pumpUntil([] { return false; }, 700);
-    EXPECT_EQ(journal.size(), 4);
+    EXPECT_EQ(journal.size(), 6);
+
+    // A cancel ends a burst: what came before it is owed nothing, the next alarm mails at once,
+    // even when it repeats one from before the cancel.
+    journal.clear();
+    received.UdpSrvUDPRead("e", 0x0a000001);
+    received.UdpSrvUDPRead("f", 0x0a000001);
+    dispatch.setCurrentCode(NoAlarm);
+    dispatch.alarmCancelled();
+    pumpUntil([] { return false; }, 700);
+    EXPECT_EQ(journal, (QStringList{"relay 4 e", "mail", "relay 4 f"}));
+    EXPECT_EQ(dispatch.currentCode(), NoAlarm);
+    received.UdpSrvUDPRead("f", 0x0a000001);
+    EXPECT_EQ(journal.mid(3), (QStringList{"relay 4 f", "mail"}));
 }

@@ -1,12 +1,17 @@
 #include "MailSink.h"
 #include "PeerSocket.h"
+#include "StationLab.h"
 #include "WindowFixture.h"
-#include "alarm/AlarmBurst.h"
 #include "alarm/MessengerSender.h"
 #include "alarm/ReceivedAlarms.h"
+#include "alarm/UdpSrv.h"
 #include "app/NetworkPage.h"
+#include "phone/TapiError.h"
+#include "sound/AlarmSounds.h"
+#include "sound/WaveFile.h"
 
 #include <QDeadlineTimer>
+#include <QTest>
 
 #include <atomic>
 #include <thread>
@@ -36,6 +41,13 @@ protected:
         for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired();)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         return done();
+    }
+    // A datagram from the other station, and the wait for its line.
+    void receive(const QByteArray& text)
+    {
+        const qsizetype before = linesContaining(QString::fromLatin1(text));
+        ASSERT_TRUE(station.sendTo(text, "127.0.0.1", listenerPort()));
+        ASSERT_TRUE(pumpUntil([&] { return linesContaining(QString::fromLatin1(text)) > before; }));
     }
     qsizetype linesContaining(const QString& text)
     {
@@ -135,12 +147,11 @@ TEST_F(NetworkWindowTest, AFloodLeavesTheMonitorPingingOnTimeAndSendsOneMail)
         longestGap = qMax(longestGap, ticks[i] - ticks[i - 1]);
     EXPECT_LT(longestGap, 2500) << "ticks " << ticks.size() << " in " << floodEnd << " ms";
     EXPECT_TRUE(cycleRan);
-    // Every datagram that got through costs one bounded line; the relays are no more than the burst
-    // allows.
+    // Every datagram that got through costs one bounded line, and each one is relayed.
     const QStringList lines = paneLines().mid(before);
     qsizetype received = 0;
     for (const QString& line : lines) {
-        EXPECT_LE(line.size(), 23 + ReceivedAlarms::kMaxShown);
+        EXPECT_LE(line.size(), 23 + UdpSrv::kMaxDatagram);
         if (line.contains(QStringLiteral("10.0.0.")) || line.endsWith(u'x'))
             ++received;
     }
@@ -150,7 +161,110 @@ TEST_F(NetworkWindowTest, AFloodLeavesTheMonitorPingingOnTimeAndSendsOneMail)
     EXPECT_GE(sink.mailCount(), 1);
     EXPECT_LE(sink.mailCount(), 2);
     EXPECT_EQ(linesContaining(QStringLiteral("成功发送邮件！")), sink.mailCount());
+    // The ten datagrams of 8,192 "x" are one text from one sender: those within seconds of the one
+    // taken are repeats, shown and not relayed.
     const qsizetype relayed = linesContaining(QStringLiteral("已通过UDP方式向127.0.0.1发送报警信息！"));
-    EXPECT_GE(relayed, 1);
-    EXPECT_LE(relayed, AlarmBurst::kImmediateLimit);
+    EXPECT_LE(relayed, received);
+    EXPECT_GE(relayed, received - 9);
+}
+
+// Station B is this window, its listener on port 44444 in B's namespace; station A sends the alarms
+// of a whole lost uplink at once and is also the receiver 192.0.2.3 of B's list.
+TEST_F(NetworkWindowTest, EveryAlarmOfABurstIsRelayedWholeAsItCameAndMessengerRelaysGoTogether)
+{
+    if (const std::string why = StationLab::unavailableReason(); !why.empty())
+        GTEST_SKIP() << why;
+    StationLab lab;
+    std::unique_ptr<PeerSocket> peer;
+    lab.runIn(StationLab::Station::A, [&] { peer = std::make_unique<PeerSocket>("0.0.0.0", 44444); });
+    writeGbk(QStringLiteral("RecIp.txt"), QString::fromLatin1(StationLab::kA2) + QStringLiteral("\r\n"));
+    writeGbk(QStringLiteral("Para.ini"), QStringLiteral("[PingPara]\r\nA4=1\r\n"));
+    TfrmTarnwick& w = start();
+    w.network().close();
+    lab.runIn(StationLab::Station::B, [&] { w.network().open(44444); });
+    w.network().alarms().setRelayMinute(1500);
+
+    const QByteArray tail = CodePage::toGbk(QStringLiteral("的网络报警。请查找原因！谢谢！"));
+    const QByteArray longAddress = CodePage::toGbk(QString(1200, u'断'));
+    const QByteArray raw("x\xffy\tz\r\nw\0v", 10);
+    struct Alarm {
+        QByteArray payload, relayed;
+    };
+    QList<Alarm> alarms;
+    for (int i = 0; i < 30; ++i) {
+        const QByteArray text = CodePage::toGbk(QStringLiteral("10.0.0.%1:机房断网报警。请查找原因！谢谢！").arg(i));
+        alarms.append({text, text + tail});
+    }
+    alarms.append({longAddress + " = 0%,0", longAddress + tail}); // an "=" past 1,000 characters
+    alarms.append({" " + raw + " =rest", raw + tail});            // bytes as they came
+    alarms.append({QByteArray(UdpSrv::kMaxDatagram, 'q'),         // cut to fit one datagram
+                   QByteArray(UdpSrv::kMaxDatagram - tail.size(), 'q') + tail});
+    for (const Alarm& alarm : alarms)
+        ASSERT_TRUE(peer->sendTo(alarm.payload, StationLab::kB, 44444));
+
+    QList<QByteArray> relayed;
+    ASSERT_TRUE(pumpUntil([&] {
+        while (auto d = peer->receive(0))
+            relayed << d->payload;
+        return relayed.size() >= alarms.size();
+    }));
+    for (qsizetype i = 0; i < alarms.size(); ++i)
+        EXPECT_EQ(relayed.value(i), alarms[i].relayed) << i;
+    EXPECT_EQ(linesContaining(QStringLiteral("已通过UDP方式向192.0.2.3发送报警信息！")), alarms.size());
+    // Each received text whole on one line of the pane.
+    EXPECT_EQ(linesContaining(CodePage::fromGbk(longAddress + " = 0%,0")), 1);
+    EXPECT_EQ(linesContaining(QStringLiteral("x\uF8F5y z  w\uFFFDv =rest")), 1); // 0xFF reads as U+F8F5
+
+    // Messenger: the first at once, the other 32 in one message when the minute is over.
+    ASSERT_EQ(recording.sent.size(), 1);
+    EXPECT_EQ(recording.sent[0],
+              QStringLiteral("192.0.2.3|10.0.0.0:机房断网报警。请查找原因！谢谢！的网络报警。请查找原因！谢谢！"));
+    ASSERT_TRUE(pumpUntil([&] { return recording.sent.size() == 2; }));
+    EXPECT_TRUE(recording.sent[1].startsWith(QStringLiteral("192.0.2.3|另有32条报警：10.0.0.1:机房断网报警。")));
+    EXPECT_EQ(linesContaining(QStringLiteral("32条报警未逐条通过信使服务转发，合为一条信使消息发出。")), 1);
+    EXPECT_EQ(linesContaining(QStringLiteral("已通过信使服务向192.0.2.3发送报警信息！")), 2);
+}
+
+// The operator's cancel ends a burst of received alarms: the end of its window neither raises the
+// alarm again nor dials; the next datagram does at once.
+TEST_F(NetworkWindowTest, ACancelEndsTheBurstOfReceivedAlarms)
+{
+    writeGbk(QStringLiteral("RecIp.txt"), QStringLiteral("127.0.0.1\r\n"));
+    writeGbk(QStringLiteral("AlarmTelNo.txt"), QStringLiteral("5550001\r\n"));
+    writeGbk(QStringLiteral("Para.ini"), QStringLiteral("[PingPara]\r\nA2=1\r\n"));
+    TfrmTarnwick& w = start();
+    ASSERT_TRUE(w.ui().cbTel->isChecked());
+    w.network().received().setTimes(1000, 1000);
+    const QString dial = QStringLiteral("正常拨号:5550001......");
+    receive("first");
+    EXPECT_EQ(w.alarmCode(), 4);
+    EXPECT_EQ(linesContaining(dial), 1);
+    receive("second"); // within the window: owed to its end
+    EXPECT_EQ(linesContaining(dial), 1);
+    QTest::mouseClick(w.ui().bbCanc, Qt::LeftButton);
+    EXPECT_EQ(w.alarmCode(), 0);
+    EXPECT_TRUE(paneLines().last().endsWith(QStringLiteral("参数初始化成功！")));
+    pumpUntil([] { return false; }, 1500);
+    EXPECT_EQ(w.alarmCode(), 0);
+    EXPECT_EQ(linesContaining(dial), 1);
+    receive("third");
+    EXPECT_EQ(w.alarmCode(), 4);
+    EXPECT_EQ(linesContaining(dial), 2);
+}
+
+TEST_F(NetworkWindowTest, AReceivedAlarmsSoundIsListedOnceAndAFailedDialIsAPaneLineNotABox)
+{
+    writeGbk(QStringLiteral("AlarmTelNo.txt"), QStringLiteral("5550001\r\n"));
+    // A sound to play into the call, and no telephone line to place it on.
+    writeWaveFile(path(QStringLiteral("alarm.wav")), PcmSound{8000, 1, std::vector<qint16>(800)}, 16);
+    writeGbk(QStringLiteral("Para.ini"), QStringLiteral("[PingPara]\r\nA1=1\r\nA2=1\r\n"));
+    start();
+    const qsizetype boxes = prompter.messages.size();
+    receive("alarm");
+    const QString dial = QStringLiteral("正常拨号:5550001......");
+    ASSERT_TRUE(pumpUntil([&] { return paneLines().indexOf(dial) >= 0 && paneLines().last() != dial; }));
+    EXPECT_EQ(paneLines().value(paneLines().indexOf(dial) + 1), TapiErrors::make(TapiErrors::kNoSelect).text());
+    EXPECT_EQ(prompter.messages.size(), boxes) << prompter.messages.join(u'\n').toStdString();
+    receive("again");
+    EXPECT_EQ(window->alarmSounds().soundList(), QStringList{path(QStringLiteral("alarm.wav"))});
 }
