@@ -48,8 +48,8 @@ SoundPage::SoundPage(const WindowUi& ui, SettingsStore& settings, Prompter& prom
 {
     connect(&m_recorder, &SoundRecorder::recordingInterrupted, this,
             [this](const QString& path, bool saved, const QString& reason) {
-                m_addInfo(saved ? QStringLiteral("录音被报警声音打断，已录制的声音保存在\"%1\"。").arg(path)
-                                : QStringLiteral("录音被报警声音打断，已录制的声音未能保存：%1").arg(reason));
+                m_addInfo(saved ? QStringLiteral("录音被中断，已录制的声音保存在\"%1\"。").arg(path)
+                                : QStringLiteral("录音被中断，已录制的声音未能保存：%1").arg(reason));
                 if (isBusy(m_ui.SpeedButton4))
                     SpeedButtonClick(m_ui.SpeedButton4);
             });
@@ -62,6 +62,7 @@ QString SoundPage::fullPath(const QLineEdit* field)
 
 void SoundPage::wire(ControlEvents& events)
 {
+    m_events = &events;
     for (QLineEdit* field : {m_ui.Edit4, m_ui.Edit8, m_ui.Edit7}) {
         field->installEventFilter(this);
         field->setMouseTracking(true);
@@ -152,6 +153,9 @@ void SoundPage::EditAlarmEnter(QLineEdit* field)
     if (!path.isEmpty())
         setField(field, path);
     m_ui.lbSD->setFocus(Qt::OtherFocusReason);
+    // The field has been left, whether or not the window system says so: under X11 the window may
+    // not have its activation back yet when the dialog closes, and no focus-out follows.
+    EditAlarmExit(field);
 }
 
 void SoundPage::EditAlarmExit(QLineEdit* field)
@@ -175,6 +179,9 @@ void SoundPage::netAlarmSDEnter()
     if (!path.isEmpty())
         m_ui.netAlarmSD->setText(path);
     m_ui.mRecIp->setFocus(Qt::OtherFocusReason);
+    // Stored now, for the reason EditAlarmEnter gives.
+    if (m_events)
+        m_events->leave(m_ui.netAlarmSD);
 }
 
 void SoundPage::SpeedButtonClick(QToolButton* button)

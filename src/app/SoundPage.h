@@ -63,4 +63,5 @@ private:
     SoundRecorder& m_recorder;
     QString m_dataDir;
     std::function<void(const QString&)> m_addInfo;
+    ControlEvents* m_events = nullptr;
 };
