@@ -110,7 +110,7 @@ WaveReader::WaveReader(std::unique_ptr<QIODevice> device)
     }).detach();
     if (done.wait_for(std::chrono::milliseconds(kWaveOpenDeadlineMs)) != std::future_status::ready) {
         m_open.reset();
-        throw SoundFileError(QStringLiteral("WAV文件头无法读出"));
+        throw SoundFileError(deadlineReason());
     }
     const SF_INFO& info = m_open->info;
     if (!m_open->sf)

@@ -32,6 +32,9 @@ public:
     // The frames the header promises; the file may hold fewer.
     qint64 frames() const { return m_frames; }
 
+    // The reason given for a header that libsndfile could not read in time.
+    static QString deadlineReason() { return QStringLiteral("WAV文件头无法读出"); }
+
     // Reads up to maxFrames interleaved frames as floats of -1..1; 0 at the end of the samples.
     qint64 read(float* out, qint64 maxFrames);
 
