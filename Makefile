@@ -18,7 +18,7 @@ RUN_PACKAGES = build-essential cmake g++ pkg-config \
 TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
                 iproute2 iputils-ping \
                 python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-                xvfb trayer x11-utils samba smbclient \
+                xvfb trayer x11-utils openbox xdotool samba smbclient \
                 desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core
 
 # What the benchmarks compare with; neither the monitor nor its tests need it.

@@ -9,6 +9,7 @@
 #include "sound/AlarmSounds.h"
 #include "sound/SoundRecorder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -147,12 +148,22 @@ QString SoundPage::chooseSoundFile()
     return path;
 }
 
+void SoundPage::returnFocusTo(QWidget* control)
+{
+    control->setFocus(Qt::OtherFocusReason);
+    // Under X11 the window may not get its activation back from the closed dialog although the
+    // window manager has given it the focus: Qt would then deliver no focus change, and the next
+    // click into a sound field would open nothing.
+    if (!control->window()->isActiveWindow())
+        QApplication::setActiveWindow(control->window());
+}
+
 void SoundPage::EditAlarmEnter(QLineEdit* field)
 {
     const QString path = chooseSoundFile();
     if (!path.isEmpty())
         setField(field, path);
-    m_ui.lbSD->setFocus(Qt::OtherFocusReason);
+    returnFocusTo(m_ui.lbSD);
     // The field has been left, whether or not the window system says so: under X11 the window may
     // not have its activation back yet when the dialog closes, and no focus-out follows.
     EditAlarmExit(field);
@@ -178,7 +189,7 @@ void SoundPage::netAlarmSDEnter()
     const QString path = chooseSoundFile();
     if (!path.isEmpty())
         m_ui.netAlarmSD->setText(path);
-    m_ui.mRecIp->setFocus(Qt::OtherFocusReason);
+    returnFocusTo(m_ui.mRecIp);
     // Stored now, for the reason EditAlarmEnter gives.
     if (m_events)
         m_events->leave(m_ui.netAlarmSD);
