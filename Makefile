@@ -18,7 +18,7 @@ RUN_PACKAGES = build-essential cmake g++ pkg-config \
 TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
                 iproute2 iputils-ping \
                 python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
-                xvfb trayer x11-utils samba smbclient \
+                xvfb trayer x11-utils openbox xdotool samba smbclient \
                 desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester
 
 # What the benchmarks compare with; neither the monitor nor its tests need it.
@@ -26,7 +26,10 @@ BENCH_PACKAGES = fping
 
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
-.PHONY: run test bench deps run-deps build monitor install package clean format
+FUZZ_DIR     ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test bench fuzz deps run-deps build monitor install package clean format
 
 run-deps:
 	@tools/install-deps.sh $(RUN_PACKAGES)
@@ -55,6 +58,15 @@ test: build
 bench: build
 	@tools/install-deps.sh $(BENCH_PACKAGES)
 	@tools/run-benchmarks.sh $(BUILD_DIR)
+
+# The WAV reader under libFuzzer (clang, ASan, UBSan) for FUZZ_SECONDS, starting from the checked-in
+# corpus; what it finds goes to $(FUZZ_DIR)/found (copy the inputs worth keeping into the corpus).
+fuzz: deps
+	@CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target wave_reader_fuzz
+	@mkdir -p $(FUZZ_DIR)/found
+	$(FUZZ_DIR)/tests/wave_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -artifact_prefix=$(FUZZ_DIR)/found/ \
+		$(FUZZ_DIR)/found tests/fuzz/corpus/wave_reader
 
 install: monitor
 	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))

@@ -30,6 +30,13 @@ void ControlEvents::onDoubleClick(QWidget* control, Handler handler)
     m_doubleClick.insert(control, std::move(handler));
 }
 
+void ControlEvents::leave(QWidget* control)
+{
+    const auto handler = m_exit.constFind(control);
+    if (handler != m_exit.constEnd())
+        (*handler)();
+}
+
 void ControlEvents::focusLeft(QObject* watched)
 {
     const auto handler = m_exit.constFind(watched);

@@ -21,6 +21,9 @@ public:
     void onExit(QWidget* control, Handler handler);
     void onClick(QWidget* control, Handler handler);
     void onDoubleClick(QWidget* control, Handler handler);
+    // Runs what leaving the control does, for a step that has left it in the monitor's eyes while
+    // the window system may never report it (a dialog that took the focus away and gave it back).
+    void leave(QWidget* control);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

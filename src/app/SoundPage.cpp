@@ -9,6 +9,7 @@
 #include "sound/AlarmSounds.h"
 #include "sound/SoundRecorder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -48,8 +49,8 @@ SoundPage::SoundPage(const WindowUi& ui, SettingsStore& settings, Prompter& prom
 {
     connect(&m_recorder, &SoundRecorder::recordingInterrupted, this,
             [this](const QString& path, bool saved, const QString& reason) {
-                m_addInfo(saved ? QStringLiteral("录音被报警声音打断，已录制的声音保存在\"%1\"。").arg(path)
-                                : QStringLiteral("录音被报警声音打断，已录制的声音未能保存：%1").arg(reason));
+                m_addInfo(saved ? QStringLiteral("录音被中断，已录制的声音保存在\"%1\"。").arg(path)
+                                : QStringLiteral("录音被中断，已录制的声音未能保存：%1").arg(reason));
                 if (isBusy(m_ui.SpeedButton4))
                     SpeedButtonClick(m_ui.SpeedButton4);
             });
@@ -62,6 +63,7 @@ QString SoundPage::fullPath(const QLineEdit* field)
 
 void SoundPage::wire(ControlEvents& events)
 {
+    m_events = &events;
     for (QLineEdit* field : {m_ui.Edit4, m_ui.Edit8, m_ui.Edit7}) {
         field->installEventFilter(this);
         field->setMouseTracking(true);
@@ -146,12 +148,25 @@ QString SoundPage::chooseSoundFile()
     return path;
 }
 
+void SoundPage::returnFocusTo(QWidget* control)
+{
+    control->setFocus(Qt::OtherFocusReason);
+    // Under X11 the window may not get its activation back from the closed dialog although the
+    // window manager has given it the focus: Qt would then deliver no focus change, and the next
+    // click into a sound field would open nothing.
+    if (!control->window()->isActiveWindow())
+        QApplication::setActiveWindow(control->window());
+}
+
 void SoundPage::EditAlarmEnter(QLineEdit* field)
 {
     const QString path = chooseSoundFile();
     if (!path.isEmpty())
         setField(field, path);
-    m_ui.lbSD->setFocus(Qt::OtherFocusReason);
+    returnFocusTo(m_ui.lbSD);
+    // The field has been left, whether or not the window system says so: under X11 the window may
+    // not have its activation back yet when the dialog closes, and no focus-out follows.
+    EditAlarmExit(field);
 }
 
 void SoundPage::EditAlarmExit(QLineEdit* field)
@@ -174,7 +189,10 @@ void SoundPage::netAlarmSDEnter()
     const QString path = chooseSoundFile();
     if (!path.isEmpty())
         m_ui.netAlarmSD->setText(path);
-    m_ui.mRecIp->setFocus(Qt::OtherFocusReason);
+    returnFocusTo(m_ui.mRecIp);
+    // Stored now, for the reason EditAlarmEnter gives.
+    if (m_events)
+        m_events->leave(m_ui.netAlarmSD);
 }
 
 void SoundPage::SpeedButtonClick(QToolButton* button)

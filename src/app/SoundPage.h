@@ -52,6 +52,7 @@ protected:
 private:
     void setField(QLineEdit* field, const QString& path);
     QString chooseSoundFile();
+    void returnFocusTo(QWidget* control);
     void write(const QString& section, const QString& key, const QString& value);
     void startRecording();
     void stopRecording();
@@ -63,4 +64,5 @@ private:
     SoundRecorder& m_recorder;
     QString m_dataDir;
     std::function<void(const QString&)> m_addInfo;
+    ControlEvents* m_events = nullptr;
 };

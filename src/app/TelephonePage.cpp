@@ -145,7 +145,7 @@ void TelephonePage::BitBtn5Click()
 
 void TelephonePage::Edit6Enter()
 {
-    const QString file = m_prompter.openFile(m_dataDir, QStringLiteral("声音文件|*.WAV"));
+    const QString file = m_prompter.openFile(m_dataDir, QStringLiteral("声音文件 (*.wav *.WAV)"));
     if (!file.isEmpty())
         m_ui.Edit6->setText(QFileInfo(file).absoluteFilePath());
 }

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "sound/SoundConverter.h"
 #include "sound/SoundOutput.h"
 #include "sound/WaveFile.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
-#include <QBuffer>
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
 #include <memory>
+#include <vector>
 
 class QAudioSource;
 
@@ -20,10 +20,12 @@ class QAudioSource;
 // has played to its end, superseded when another play of the same file replaced it, aborted when
 // it was stopped or closed, failure when the sound server failed. Recording takes the format of
 // the opened file (as the recorder's header gives it) and keeps the samples until they are saved
-// into that same file.
+// into that same file; a recording that is not saved when the player is closed or opened on
+// another file is announced first (recordingInterrupted), so that its owner can save it.
 //
 // Playback goes to the default sound output through QAudioSink (in a thread of its own), recording comes from the
-// default input through QAudioSource; tests may name other devices.
+// default input through QAudioSource; tests may name other devices. Both stream: the file is read,
+// and the recording written, a block at a time, so neither takes more memory the longer it runs.
 class Mply : public QObject {
     Q_OBJECT
 public:
@@ -42,12 +44,13 @@ public:
     void play();
     // Records in the opened file's format. Throws SoundFileError when no input can record.
     void record();
-    // Ends a play (aborted) or a recording (its samples are kept); nothing else happens.
+    // Ends a play (aborted) or a recording (its samples are kept until saved or closed).
     void stop();
     // Writes the recording into the opened file, which must be the given path. Throws
     // SoundFileError when no recording of that file is held or the file cannot be written.
     void save(const QString& path);
-    // Ends everything and forgets the file; closing a closed player does nothing.
+    // Ends everything and forgets the file, and an unsaved recording with it once its owner has had
+    // its say; closing a closed player does nothing.
     void close();
 
     Mode mode() const;
@@ -57,24 +60,25 @@ public:
 
 Q_SIGNALS:
     void notify(Mply::Notify code);
-    // Emitted by open() while a recording runs, before the recording is closed, so that its owner
-    // can save what was recorded.
+    // Emitted by open() and close() while a recording is held unsaved, before it is dropped, so that
+    // its owner can save what was recorded.
     void recordingInterrupted();
 
 private:
-    void prepareOutput();
     void finishPlay(Notify code);
+    void takeRecorded();
+    void writeRecorded(const char* bytes, qint64 size, bool last);
     void stopRecording();
+    void dropRecording();
     void watch();
     QAudioDevice output() const;
     QAudioDevice input() const;
+    QString recordingPartPath() const;
 
     QString m_path;
     bool m_open = false;
-    PcmSound m_sound;
     WaveCoding m_coding;
-    QByteArray m_pcm; // the sound in m_outputFormat, made on the first play
-    QAudioFormat m_outputFormat;
+    qint64 m_frames = 0;
     SoundOutput m_output;
     bool m_playing = false;
     quint64 m_playId = 0;
@@ -83,9 +87,13 @@ private:
     std::unique_ptr<QAudioSource> m_source;
     QIODevice* m_sourceSamples = nullptr; // owned by m_source
     QAudioFormat m_inputFormat;
-    QByteArray m_recorded;
+    // The recording is written as it comes into a hidden file beside the opened one, which the
+    // save puts in its place.
+    std::unique_ptr<SoundConverter> m_recordConverter;
+    std::unique_ptr<WaveWriter> m_recordWriter;
+    std::vector<float> m_recordBlock;
+    std::vector<float> m_recordConverted;
     bool m_recording = false;
-    bool m_hasRecording = false;
 
     QTimer m_watch;
     QAudioDevice m_outputDevice;

@@ -2,29 +2,33 @@
 
 #include <QAudioDevice>
 #include <QAudioFormat>
-#include <QByteArray>
 #include <QObject>
 #include <QThread>
 
-class SoundOutputWorker;
+#include <memory>
 
-// Plays samples on a sound output from a thread of its own: Qt feeds a sink from its thread's event
-// loop, and the window's thread is blocked during an echo request or a mail exchange, which would
-// cut an alarm sound short or stall it.
+class SoundOutputWorker;
+class WaveReader;
+
+// Plays a WAV file on a sound output from a thread of its own: Qt feeds a sink from its thread's
+// event loop, and the window's thread is blocked during an echo request or a mail exchange, which
+// would cut an alarm sound short or stall it.
 class SoundOutput : public QObject {
     Q_OBJECT
 public:
     SoundOutput();
     ~SoundOutput() override;
 
-    // Starts playing the samples (in the format) on the device; a play still running is dropped
-    // without a notice. False when the device refuses.
-    bool start(const QAudioDevice& device, const QAudioFormat& format, const QByteArray& pcm, quint64 play);
+    // Starts playing what the reader gives, converted to the format (16-bit), on the device; a play
+    // still running is dropped without a notice. False when the device refuses.
+    bool start(const QAudioDevice& device, const QAudioFormat& format, std::unique_ptr<WaveReader> reader,
+               quint64 play);
     // Ends the play that runs, if any; no notice follows.
     void stop();
 
 Q_SIGNALS:
-    // In the owner's thread: the play has ended, by playing to its end or by a failure of the output.
+    // In the owner's thread: the play has ended, successfully once the output has played its last
+    // sample, or by a failure of the output.
     void ended(quint64 play, bool successful);
 
 private:

@@ -43,6 +43,17 @@ SoundRecorder::SoundRecorder(Mply& player, QString dataDir)
     connect(&m_player, &Mply::recordingInterrupted, this, &SoundRecorder::onPlayerTakenOver);
 }
 
+SoundRecorder::~SoundRecorder()
+{
+    if (!isRecording())
+        return;
+    try {
+        stopAndSave();
+    } catch (const SoundFileError&) {
+        // Nobody is left to tell.
+    }
+}
+
 bool SoundRecorder::isPlainName(const QString& name)
 {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))

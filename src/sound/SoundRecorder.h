@@ -28,6 +28,8 @@ class SoundRecorder : public QObject {
     Q_OBJECT
 public:
     SoundRecorder(Mply& player, QString dataDir);
+    // A recording still running when the monitor ends is saved, not lost.
+    ~SoundRecorder() override;
 
     // The name typed for a recording is a plain file name: no folder, nothing that leads out of
     // the program's folder, nothing the GBK settings file could not store.

@@ -7,7 +7,9 @@
 #include "sound/WaveFile.h"
 
 #include <QMediaDevices>
+
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -194,6 +196,44 @@ TEST_F(SoundPageTest, ASoundThatCannotPlayCostsOneLineAndTheCycleGoesOn)
     EXPECT_EQ(paneLines().filter(QStringLiteral("gone.wav")).size(), 1) << paneLines().join(u'\n').toStdString();
     EXPECT_EQ(paneLines().filter(QStringLiteral("Ping结束")).size(), 1);
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join(u'\n').toStdString();
+}
+
+TEST_F(SoundPageTest, ARecordingUnderWayIsSavedWhateverTakesThePlayer)
+{
+    if (!haveSoundServer())
+        return;
+    seed(QStringLiteral("[PingPara]\r\nA1=1\r\n[SndPara]\r\nchannels=0\r\nresolution=1\r\nrate=0\r\n"));
+    probe.answers = [](const QString&) { return false; }; // an alarm is current after start-up
+    TfrmTarnwick& w = start();
+    const WindowUi& ui = w.ui();
+    const QString preview = tone(QStringLiteral("preview.wav"), 0.3);
+    // Starts a recording under the name and lets it run until samples have come in.
+    auto record = [&](const QString& name) {
+        ui.Edit5->setText(name);
+        ui.SpeedButton4->click();
+        EXPECT_EQ(ui.SpeedButton4->property("tag").toInt(), 0) << prompter.messages.join(u'\n').toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.player().recordedSeconds() > 0.2; }, 10000));
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> takeOver;
+    } cases[] = {
+        {"alarm state reset", [&] { w.bbCancClick(); }},
+        {"preview", [&] { w.soundPage().SpeedButtonPlay(preview, ui.SpeedButton1); }},
+        {"monitor ends", [&] { window.reset(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QStringLiteral("rec-") + QString::fromLatin1(c.name).replace(u' ', u'-');
+        record(name);
+        c.takeOver();
+        const PcmSound saved = readWaveFile(path(name + QStringLiteral(".wav")));
+        EXPECT_GT(saved.frames(), 8000 * 0.2);
+        if (window) {
+            EXPECT_EQ(ui.SpeedButton4->property("tag").toInt(), 1);
+            EXPECT_EQ(paneLines().filter(QStringLiteral("已录制的声音保存在")).filter(name).size(), 1);
+        }
+    }
 }
 
 } // namespace

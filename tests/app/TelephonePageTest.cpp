@@ -86,7 +86,7 @@ TEST_F(TelephonePageTest, TheRecordingFieldAndThePhoneListAreEditedAsOnThePage)
     prompter.nextFile = recording();
     enter(w.ui().Edit6);
     QApplication::processEvents();
-    ASSERT_EQ(prompter.dialogs, QStringList{dataDir + QStringLiteral("|声音文件|*.WAV")});
+    ASSERT_EQ(prompter.dialogs, QStringList{dataDir + QStringLiteral("|声音文件 (*.wav *.WAV)")});
     EXPECT_EQ(w.ui().Edit6->text(), prompter.nextFile);
     leave();
     EXPECT_EQ(setting(QStringLiteral("TelPara"), QStringLiteral("TelTestSnd")), prompter.nextFile);

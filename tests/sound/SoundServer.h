@@ -32,15 +32,21 @@ inline QAudioDevice sineSource()
 }
 
 // A null sink of the test's own, for as long as it lives: what its monitor hears was played by the
-// test alone, not by another test that plays to the shared sink at the same time.
+// test alone, not by another test that plays to the shared sink at the same time. A sink without
+// rewinds lets its monitor hear every sample of a sound: a sink that rewinds to mix a starting
+// sound in at once hands its monitor only what it mixed after the rewind.
 class PrivateSink {
 public:
-    PrivateSink()
+    enum class Rewinds { Allowed, Off };
+    explicit PrivateSink(Rewinds rewinds = Rewinds::Allowed)
         : m_name(QStringLiteral("tw_probe_%1").arg(QCoreApplication::applicationPid()).toLatin1())
     {
+        QStringList arguments{QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                              QStringLiteral("sink_name=") + QString::fromLatin1(m_name)};
+        if (rewinds == Rewinds::Off)
+            arguments << QStringLiteral("norewinds=1");
         QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                                              QStringLiteral("sink_name=") + QString::fromLatin1(m_name)});
+        pactl.start(QStringLiteral("pactl"), arguments);
         if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
             return;
         m_module = pactl.readAllStandardOutput().trimmed();
@@ -55,6 +61,7 @@ public:
     }
     QAudioDevice device() const { return SoundServer::device(QMediaDevices::audioOutputs(), m_name); }
     QByteArray monitor() const { return m_name + ".monitor"; }
+    QString name() const { return QString::fromLatin1(m_name); }
 
 private:
     QByteArray m_name;

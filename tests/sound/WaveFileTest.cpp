@@ -1,6 +1,8 @@
 #include "sound/WaveFile.h"
 #include "SignalProbe.h"
+#include "sound/WaveReader.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
@@ -145,6 +147,60 @@ TEST_F(WaveFileTest, RefusesAHundredMegabytesOfSamples)
     QFile f(path);
     ASSERT_TRUE(f.resize(44 + qint64(bytes)));
     EXPECT_THROW(readWaveFile(path), SoundFileError);
+}
+
+QByteArray chunk(const char* id, const QByteArray& body, quint32 claimed = 0)
+{
+    char size[4];
+    qToLittleEndian(claimed ? claimed : quint32(body.size()), size);
+    return QByteArray(id, 4) + QByteArray(size, 4) + body + (body.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+}
+
+QByteArray riff(const QByteArray& chunks)
+{
+    return chunk("RIFF", "WAVE" + chunks).left(8 + 4 + chunks.size());
+}
+
+TEST(RiffLayout, EveryChunkButTheSamplesLiesInsideTheFile)
+{
+    const QByteArray fmt = riffHeader(1, 8000, 16, 0).mid(12, 24);
+    const QByteArray samples(100, '\x01');
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool fits;
+    } cases[] = {
+        {"canonical", riff(fmt + chunk("data", samples)), true},
+        {"samples cut short", riff(fmt + chunk("data", samples, 4000)).left(12 + 24 + 8 + 100), true},
+        {"odd LIST with its pad byte after the samples", riff(fmt + chunk("data", samples) + chunk("LIST", "INFOx")),
+         true},
+        {"LIST before the format", riff(chunk("LIST", "INFO") + fmt + chunk("data", samples)), true},
+        {"the fuzzer's LIST past the end",
+         QByteArray::fromHex("52494646b2000000574156454c495354210500ca205c48ff") + QByteArray(24, '\xff') +
+             QByteArray::fromHex("efffffff"),
+         false},
+        {"LIST past the end after the samples", riff(fmt + chunk("data", samples) + chunk("LIST", "INFO", 9000)),
+         false},
+        {"format cut short", riff(fmt).left(30), false},
+        {"no samples", riff(fmt), false},
+        {"samples before the format", riff(chunk("data", samples) + fmt), false},
+        {"not RIFF", "RIFX" + riff(fmt + chunk("data", samples)).mid(4), false},
+        {"not WAVE", riff(fmt + chunk("data", samples)).replace("WAVE", "AVI "), false},
+        {"eleven bytes", "RIFF\x04\0\0\0WAV", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray bytes = c.bytes;
+        QBuffer buffer(&bytes);
+        ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+        const std::optional<QString> fault = riffLayoutFault(buffer);
+        EXPECT_EQ(!fault.has_value(), c.fits) << (fault ? fault->toStdString() : std::string());
+        if (!c.fits) {
+            auto device = std::make_unique<QBuffer>(&bytes);
+            ASSERT_TRUE(device->open(QIODevice::ReadOnly));
+            EXPECT_THROW(WaveReader{std::move(device)}, SoundFileError);
+        }
+    }
 }
 
 TEST(ConvertSound, MixesAndResamplesKeepingTheTone)
