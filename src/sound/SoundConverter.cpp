@@ -6,23 +6,13 @@
 
 #include <cmath>
 
-namespace {
-void checkShape(int sampleRate, int channels)
-{
-    if (sampleRate < SoundLimits::kMinRate || sampleRate > SoundLimits::kMaxRate)
-        throw SoundFileError(QStringLiteral("不支持的采样频率 %1Hz").arg(sampleRate));
-    if (channels < 1 || channels > SoundLimits::kMaxChannels)
-        throw SoundFileError(QStringLiteral("不支持的声道数 %1").arg(channels));
-}
-} // namespace
-
 SoundConverter::SoundConverter(int fromRate, int fromChannels, int toRate, int toChannels)
     : m_fromChannels(fromChannels)
     , m_toChannels(toChannels)
     , m_ratio(double(toRate) / qMax(1, fromRate))
 {
-    checkShape(toRate, toChannels);
-    checkShape(fromRate, fromChannels);
+    SoundLimits::checkShape(toRate, toChannels);
+    SoundLimits::checkShape(fromRate, fromChannels);
     if (fromRate == toRate)
         return;
     int error = 0;

@@ -26,15 +26,15 @@ struct SndfileCloser {
 };
 using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
-void checkShape(int sampleRate, int channels)
+} // namespace
+
+void SoundLimits::checkShape(int sampleRate, int channels)
 {
-    if (sampleRate < SoundLimits::kMinRate || sampleRate > SoundLimits::kMaxRate)
+    if (sampleRate < kMinRate || sampleRate > kMaxRate)
         throw SoundFileError(QStringLiteral("不支持的采样频率 %1Hz").arg(sampleRate));
-    if (channels < 1 || channels > SoundLimits::kMaxChannels)
+    if (channels < 1 || channels > kMaxChannels)
         throw SoundFileError(QStringLiteral("不支持的声道数 %1").arg(channels));
 }
-
-} // namespace
 
 PcmSound readWaveFile(const QString& path)
 {
@@ -70,7 +70,7 @@ PcmSound readWaveFile(const QString& path, WaveCoding& coding)
 
 PcmSound convertSound(const PcmSound& sound, int sampleRate, int channels)
 {
-    checkShape(sampleRate, channels);
+    SoundLimits::checkShape(sampleRate, channels);
     if (sound.sampleRate == sampleRate && sound.channels == channels)
         return sound;
     SoundConverter converter(sound.sampleRate, sound.channels, sampleRate, channels);
@@ -88,7 +88,7 @@ PcmSound convertSound(const PcmSound& sound, int sampleRate, int channels)
 
 void writeWaveFile(const QString& path, const PcmSound& sound, int bitsPerSample)
 {
-    checkShape(sound.sampleRate, sound.channels);
+    SoundLimits::checkShape(sound.sampleRate, sound.channels);
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
         throw SoundFileError(QStringLiteral("文件无法写入：%1").arg(file.errorString()));
@@ -109,7 +109,7 @@ WaveWriter::WaveWriter(const QString& path, int sampleRate, int channels, int bi
     : m_file(path)
     , m_bytesPerFrame(channels * (bitsPerSample == 8 ? 1 : 2))
 {
-    checkShape(sampleRate, channels);
+    SoundLimits::checkShape(sampleRate, channels);
     if (!m_file.open(QIODevice::ReadWrite | QIODevice::Truncate))
         throw SoundFileError(QStringLiteral("文件无法写入：%1").arg(m_file.errorString()));
     SF_VIRTUAL_IO io = SndfileIo::callbacks();

@@ -37,6 +37,8 @@ constexpr int kMaxChannels = 8;
 constexpr qint64 kMaxSamples = 16 * 1024 * 1024;
 // What the 32-bit sizes of a WAV file leave for its samples.
 constexpr qint64 kMaxWaveDataBytes = 0xFFFFFFFFLL - 1024;
+// Throws SoundFileError for a rate or a channel count outside these limits.
+void checkShape(int sampleRate, int channels);
 } // namespace SoundLimits
 
 // Reads a whole RIFF WAVE file of any coding (8/16/24/32-bit PCM, float, u-law, A-law, IMA/MS ADPCM,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AnsweringProbe.h"
+#include "DataFolder.h"
 #include "FakePrompter.h"
 #include "QtPrinters.h"
 #include "app/TfrmTarnwick.h"
@@ -18,25 +19,8 @@
 
 // A data folder with the files a test gives, and the window started on it, shown offscreen so that
 // focus moves like an operator's.
-class WindowFixture : public ::testing::Test {
+class WindowFixture : public ::testing::Test, protected DataFolder {
 protected:
-    QString path(const QString& name) const { return QDir(dataDir).filePath(name); }
-
-    void writeFile(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    void writeGbk(const QString& name, const QString& text) { writeFile(name, CodePage::toGbk(text)); }
-
-    QByteArray readFile(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QString readGbk(const QString& name) const { return CodePage::fromGbk(readFile(name)); }
-
     TfrmTarnwick& start()
     {
         AppContext context;
@@ -63,8 +47,6 @@ protected:
     QString setting(const QString& section, const QString& key) { return window->settings().read(section, key); }
     QStringList paneLines() { return window->pane().info().lines(); }
 
-    QTemporaryDir dir;
-    QString dataDir = dir.path(); // the program's folder; a test may put it elsewhere before start()
     FakePrompter prompter;
     AnsweringProbe probe;
     bool realProbe = false;               // the monitor's own echo probes instead of the answering one

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataFolder.h"
 #include "QtPrinters.h"
 #include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
@@ -22,22 +23,8 @@
 // The monitor's window on the test desktop, with its real dialogs, started on a data folder of the
 // test's own and driven with xdotool: the pointer and the keys come through the X server as an
 // operator's do.
-class DesktopWindowFixture : public ::testing::Test {
+class DesktopWindowFixture : public ::testing::Test, protected DataFolder {
 protected:
-    QString path(const QString& name) const { return QDir(dataDir).filePath(name); }
-    void writeFile(const QString& name, const QByteArray& bytes)
-    {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    void writeGbk(const QString& name, const QString& text) { writeFile(name, CodePage::toGbk(text)); }
-    QString readGbk(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? CodePage::fromGbk(f.readAll()) : QString();
-    }
-
     // Starts the window on the data folder, shows it and waits until the window manager has given
     // it the input focus. Start-up pings the address list with the monitor's own probe, so the
     // list a test writes holds loopback addresses only.
@@ -139,8 +126,6 @@ protected:
         return names;
     }
 
-    QTemporaryDir dir;
-    QString dataDir = dir.path();
     WidgetPrompter prompter;
     std::unique_ptr<TfrmTarnwick> window;
 };
