@@ -24,6 +24,9 @@ TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
 # What the benchmarks compare with; neither the monitor nor its tests need it.
 BENCH_PACKAGES = fping
 
+# What `make fuzz` builds with: clang's libFuzzer and sanitizers.
+FUZZ_PACKAGES = clang libclang-rt-14-dev
+
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 FUZZ_DIR     ?= build-fuzz
@@ -62,6 +65,7 @@ bench: build
 # The WAV reader under libFuzzer (clang, ASan, UBSan) for FUZZ_SECONDS, starting from the checked-in
 # corpus; what it finds goes to $(FUZZ_DIR)/found (copy the inputs worth keeping into the corpus).
 fuzz: deps
+	@tools/install-deps.sh $(FUZZ_PACKAGES)
 	@CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target wave_reader_fuzz
 	@mkdir -p $(FUZZ_DIR)/found
