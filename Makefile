@@ -12,7 +12,7 @@ PREFIX    ?=
 RUN_PACKAGES = build-essential cmake g++ pkg-config \
                qt6-base-dev qt6-multimedia-dev qt6-serialport-dev \
                libsndfile1-dev libsamplerate0-dev \
-               libxcb1-dev fonts-wqy-microhei libcap2-bin
+               libxcb1-dev fonts-wqy-microhei qt6-translations-l10n libcap2-bin
 
 # What the tests and benchmarks need besides.
 TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \

@@ -33,7 +33,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # setcap, for the capability postinst grants; a CJK font, without which every caption is boxes;
 # baresip, which carries the telephone alarms over SIP.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, fonts-wqy-microhei | fonts-noto-cjk, baresip-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcap2-bin, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n, baresip-core")
 
 set(TW_PACKAGE_BINDIR ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR})
 foreach(script postinst postrm)

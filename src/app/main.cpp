@@ -2,6 +2,7 @@
 #include "app/DisplayChoice.h"
 #include "app/MonitorApplication.h"
 #include "app/Prompter.h"
+#include "app/QtTranslations.h"
 #include "app/TfrmTarnwick.h"
 #include "monitor/IcmpAccess.h"
 #include "platform/AppError.h"
@@ -87,6 +88,7 @@ int main(int argc, char* argv[])
     const bool headless = display.settle();
     QApplication::setApplicationName(QStringLiteral("tarnwicker"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QtTranslations::install(app);
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwicker")); // the entry whose icon the desktop shows
 
     const ProgramFolder folder = programFolderOf(*options);

@@ -29,6 +29,10 @@ protected:
         bool handled = false;
         onFileDialog([&](QFileDialog* dialog) {
             listed = listedFiles(dialog);
+            buttons.clear();
+            for (const QPushButton* button : dialog->findChildren<QPushButton*>())
+                if (button->isVisible())
+                    buttons << QString(button->text()).remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
             EXPECT_TRUE(typeAndEnter(QStringLiteral("chime.wav")));
             handled = true;
         });
@@ -41,6 +45,8 @@ protected:
             << "no file dialog came and went";
         return listed;
     }
+
+    QStringList buttons; // the visible buttons of the last file dialog, without their mnemonics
 };
 
 TEST_F(SoundDialogTest, ASoundChosenInTheFileDialogIsStoredWhenTheDialogCloses)
@@ -69,12 +75,15 @@ TEST_F(SoundDialogTest, ASoundChosenInTheFileDialogIsStoredWhenTheDialogCloses)
     }
 }
 
-TEST_F(SoundDialogTest, TheTestRecordingDialogListsTheSoundFiles)
+TEST_F(SoundDialogTest, TheTestRecordingDialogListsTheSoundFilesInChinese)
 {
     TfrmTarnwick& w = start();
     const WindowUi& ui = w.ui();
     const QStringList listed = chooseThroughTheDialog(ui.TabSheet3, ui.Edit6);
     EXPECT_EQ(listed, QStringList{QStringLiteral("chime.wav")});
+    // Qt's own texts of the dialog speak the monitor's language.
+    EXPECT_TRUE(buttons.contains(QStringLiteral("打开")) && buttons.contains(QStringLiteral("取消")))
+        << buttons.join(u' ').toStdString();
     EXPECT_EQ(ui.Edit6->text(), path(QStringLiteral("chime.wav")));
 }
 
