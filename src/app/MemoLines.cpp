@@ -52,6 +52,8 @@ public:
         cursor.beginEditBlock();
         for (auto it = m_lines.cbegin(); it != m_lines.cend(); ++it) {
             const QTextBlock block = doc->findBlockByNumber(it.key());
+            if (!block.isValid())
+                break;
             cursor.setPosition(block.position());
             cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
             cursor.insertText(it.value());
