@@ -52,6 +52,7 @@ void ListMemo::lock()
 
 void ListMemo::unlock()
 {
+    MemoLines::flush(m_memo); // the operator edits the lines as the monitor last wrote them
     m_memo->setReadOnly(false);
     m_memo->document()->setUndoRedoEnabled(true);
     m_addInfo(m_texts.unlocked);
@@ -61,6 +62,7 @@ void ListMemo::lockAndSave()
 {
     lock();
     if (m_memo->document()->isModified()) {
+        MemoLines::flush(m_memo);
         QString text = m_memo->toPlainText();
         text.replace(u'\n', QStringLiteral("\r\n"));
         const QByteArray bytes = CodePage::toGbk(text);

@@ -100,8 +100,9 @@ TfrmTarnwick::~TfrmTarnwick()
     FormDestroy();
 }
 
-// Start-up, in the order the monitor has always followed: settings, password, lists, state, entries.
-void TfrmTarnwick::FormCreate()
+// Start-up, in the order the monitor has always followed: settings, password, lists, state, entries,
+// listener, first cycle.
+void TfrmTarnwick::FormCreate(Showing showing)
 {
     // Where the desktop has no notification area the monitor runs without one instead of ending.
     m_tray = new TrayIcon(this);
@@ -121,7 +122,12 @@ void TfrmTarnwick::FormCreate()
     applyStartupAddressEntries();
     // Opened before the first cycle, so that its alarms already go out from and to the alarm port.
     guarded([this] { m_network->open(m_context.alarmPort); });
-    // The first ping cycle runs before the window shows, and switches the countdown on at its end.
+    if (showing == Showing::BeforeFirstCycle && !terminationRequested()) {
+        show();
+        // The window reaches the display before the cycle's first echo request can hold the thread.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    // The first ping cycle switches the countdown on at its end.
     bbPingClick();
     m_ui.bbPing->setFocus();
 }

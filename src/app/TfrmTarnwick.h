@@ -75,7 +75,10 @@ public:
     bool terminationRequested() const;
 
     // The start-up sequence, run once right after the window is created (and wired to its outside).
-    void FormCreate();
+    // Shown, the window appears once the listener is open and before the first ping cycle, so that
+    // the operator watches the pane fill instead of waiting for a window that the cycle holds back.
+    enum class Showing { Hidden, BeforeFirstCycle };
+    void FormCreate(Showing showing = Showing::Hidden);
 
     // Shutdown steps; runs once, at the latest from the destructor.
     void FormDestroy();

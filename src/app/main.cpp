@@ -125,17 +125,16 @@ int main(int argc, char* argv[])
     app.setErrorSink([&window](const QString& text) { window->showError(text); });
     window->setCycleLimit(options->cycles);
     addStartupNotices(*window, folder);
-    window->FormCreate();
+    // A test mail ends the monitor before its window would be of use, so it never shows.
+    const bool shown = !headless && !options->testMail;
+    window->FormCreate(shown ? TfrmTarnwick::Showing::BeforeFirstCycle : TfrmTarnwick::Showing::Hidden);
 
     if (options->testMail && !window->terminationRequested()) {
         window->BitBtn2Click();
         window->requestTermination();
     }
-    if (!window->terminationRequested()) {
-        if (!headless)
-            window->show();
+    if (!window->terminationRequested())
         app.exec();
-    }
     // The loop has ended: what is left is writing the log, which is not cut short.
     watchdog.disarm();
     window->FormDestroy();
