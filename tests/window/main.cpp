@@ -1,4 +1,5 @@
 #include "Desktop.h"
+#include "app/QtTranslations.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ int main(int argc, char* argv[])
     int result = 0;
     {
         QApplication app(argc, argv);
+        QtTranslations::install(app); // as the monitor does
         result = RUN_ALL_TESTS();
     }
     Desktop::stop();
