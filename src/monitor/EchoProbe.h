@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What the ping cycle needs of the echo probe: a host, one echo request at a time, and its result.
 // The real one is IcmpProbe; tests of the cycle put a scripted one in its place.
 class EchoProbe {
@@ -18,4 +20,8 @@ public:
     virtual void ping() = 0;
 
     virtual const ReplyStatus& replyStatus() const = 0;
+
+    // Called again and again while a request waits for its answer, at most about 50 ms apart, so
+    // that the window goes on handling its messages. Empty: the wait blocks.
+    virtual void setWaitStep(std::function<void()> step) { (void)step; }
 };

@@ -48,7 +48,7 @@ void IcmpProbe::ping(QByteArrayView payload, quint16 sequence)
     send(packet);
     ReplyStatus result;
     try {
-        result = waitForAnswer();
+        result = waitForAnswer(start);
     } catch (...) {
         // The request went out, so its answer may still come. Reusing this socket and sequence
         // number would let the next request, perhaps to a dead host, take that answer for its own.
@@ -56,9 +56,6 @@ void IcmpProbe::ping(QByteArrayView payload, quint16 sequence)
         ++m_sequence;
         throw;
     }
-    // The round trip covers the lookup, the send and the whole wait, so a timed-out request
-    // records about the receive timeout.
-    result.msRoundTripTime = TickClock::elapsed(start, m_clock.now());
     m_result = result;
     m_socket.reset();
     if (onReply)
@@ -88,33 +85,52 @@ void IcmpProbe::send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& pac
         throw AppError(QStringLiteral("Not all bytes sent."));
 }
 
-ReplyStatus IcmpProbe::waitForAnswer()
+ReplyStatus IcmpProbe::waitForAnswer(quint32 start)
 {
+    // A timed-out request records the whole receive timeout, never the time the program spent
+    // elsewhere before it found out.
     ReplyStatus timedOut;
     timedOut.sequenceNumber = m_sequence;
     timedOut.replyStatusType = ReplyStatusType::TimedOut;
+    timedOut.msRoundTripTime = quint32(qMax(m_receiveTimeout, 0));
 
     m_buffer.fill(0);
     const quint32 waitStart = m_clock.now();
-    qint64 remaining = m_receiveTimeout;
+    quint32 lastStep = waitStart;
+    auto elapsed = [&] { return qint64(TickClock::elapsed(waitStart, m_clock.now())); };
+    auto step = [&] {
+        if (!m_waitStep)
+            return;
+        m_waitStep();
+        lastStep = m_clock.now();
+    };
     for (;;) {
-        switch (m_socket->waitReadable(int(qMax<qint64>(remaining, 0)), m_stopHandle)) {
+        // Once the time is up the socket is still read: what reached it in time counts.
+        const qint64 remaining = qMax<qint64>(qint64(m_receiveTimeout) - elapsed(), 0);
+        const qint64 slice = m_waitStep ? qMin<qint64>(remaining, kWaitStepInterval) : remaining;
+        switch (m_socket->waitReadable(int(slice), m_stopHandle)) {
         case IcmpSocket::Wait::TimedOut:
-            return timedOut;
+            if (elapsed() >= m_receiveTimeout)
+                return timedOut;
+            step();
+            continue;
         case IcmpSocket::Wait::Stopped:
             throw AppError(kAbandonedText);
         case IcmpSocket::Wait::Readable:
             break;
         }
-        if (const auto match = receiveOne())
+        std::optional<ReplyStatus> match = EchoAnswer::receive(*m_socket, m_buffer, m_sequence);
+        const std::optional<quint32> arrival = m_socket->roundTripOfLastReceived();
+        if (arrival && qint64(*arrival) > m_receiveTimeout)
+            return timedOut; // it, and all that queued behind it, came too late
+        if (match) {
+            // Without the system's stamp, the moment of reading is the best there is.
+            match->msRoundTripTime = arrival ? *arrival : TickClock::elapsed(start, m_clock.now());
             return *match;
-        remaining = qint64(m_receiveTimeout) - qint64(TickClock::elapsed(waitStart, m_clock.now()));
-        if (remaining <= 0)
+        }
+        if (!arrival && elapsed() >= m_receiveTimeout)
             return timedOut;
+        if (TickClock::elapsed(lastStep, m_clock.now()) >= quint32(kWaitStepInterval))
+            step(); // a stream of other traffic does not hold the window up either
     }
-}
-
-std::optional<ReplyStatus> IcmpProbe::receiveOne()
-{
-    return EchoAnswer::receive(*m_socket, m_buffer, m_sequence);
 }

@@ -18,6 +18,10 @@ class TickClock;
 // requests; answers to earlier requests that arrive during a later wait are told apart by their
 // sequence number and dropped.
 //
+// The round trip runs from the send to the moment the answer reached the socket, and a request
+// times out when no answer reached it within the receive timeout, however late the probe gets
+// round to reading (a wait step that opened a dialog, a busy machine).
+//
 // Failures are thrown: SocketError for what the system refused (with its text), AppError for the
 // probe's own texts ("Cannot allocate socket.", "Not enough bytes received", "Non-echo type
 // response received", "Package Size Too Big.", "Not all bytes sent.", kAbandonedText). After a failure the result
@@ -52,6 +56,10 @@ public:
 
     const ReplyStatus& replyStatus() const override { return m_result; }
 
+    // Longest stretch of a wait without a call of the wait step, in ms.
+    static constexpr int kWaitStepInterval = 50;
+    void setWaitStep(std::function<void()> step) override { m_waitStep = std::move(step); }
+
     // Raised with the result at the end of every completed echo request.
     std::function<void(const ReplyStatus&)> onReply;
 
@@ -64,14 +72,14 @@ public:
 
 private:
     void send(const std::array<quint8, IcmpPacket::kEchoRequestSize>& packet);
-    ReplyStatus waitForAnswer();
-    std::optional<ReplyStatus> receiveOne();
+    ReplyStatus waitForAnswer(quint32 start);
 
     const TickClock& m_clock;
     IcmpSocket::Mode m_mode;
     QString m_host;
     int m_receiveTimeout = kDefaultReceiveTimeout;
     int m_stopHandle = -1;
+    std::function<void()> m_waitStep;
     quint16 m_sequence = kFirstSequenceNumber;
     quint16 m_identifier;
     ReplyStatus m_result;

@@ -119,11 +119,19 @@ void ParallelProbe::end(Host& host, Outcome outcome)
         --m_open;
     }
     m_sequenceInUse.reset(host.sequence);
-    if (outcome)
-        outcome->msRoundTripTime = TickClock::elapsed(host.start, m_clock.now());
     host.outcomes.push_back(std::move(outcome));
     if (--host.remaining == 0)
         --m_busy;
+}
+
+ReplyStatus ParallelProbe::timedOut(const Host& host) const
+{
+    // The whole receive timeout, never the time the caller spent elsewhere before it found out.
+    ReplyStatus status;
+    status.sequenceNumber = host.sequence;
+    status.replyStatusType = ReplyStatusType::TimedOut;
+    status.msRoundTripTime = quint32(qMax(m_receiveTimeout, 0));
+    return status;
 }
 
 void ParallelProbe::receive(Host& host)
@@ -134,9 +142,23 @@ void ParallelProbe::receive(Host& host)
         host.socket->kind() == IcmpSocket::Kind::Raw ? std::optional<quint16>(m_identifier) : std::nullopt;
     Outcome outcome;
     try {
-        outcome = EchoAnswer::receive(*host.socket, m_buffer, host.sequence, identifier);
-        if (!outcome)
-            return; // another request's; the wait goes on
+        // Everything that queued while the caller was elsewhere is read now: the answer may sit
+        // behind another request's datagram.
+        for (;;) {
+            outcome = EchoAnswer::receive(*host.socket, m_buffer, host.sequence, identifier);
+            const std::optional<quint32> arrival = host.socket->roundTripOfLastReceived();
+            if (arrival && qint64(*arrival) > m_receiveTimeout) {
+                outcome = timedOut(host); // it, and all that queued behind it, came too late
+                break;
+            }
+            if (outcome) {
+                // Without the system's stamp, the moment of reading is the best there is.
+                outcome->msRoundTripTime = arrival ? *arrival : TickClock::elapsed(host.start, m_clock.now());
+                break;
+            }
+            if (host.socket->waitReadable(0) != IcmpSocket::Wait::Readable)
+                return; // another request's; the wait goes on
+        }
     } catch (...) {
         outcome.reset();
     }
@@ -177,10 +199,7 @@ void ParallelProbe::advance(int ms)
         // A host that moved on to its next request has a fresh wait start.
         if (!host->socket || qint64(TickClock::elapsed(host->waitStart, later)) < m_receiveTimeout)
             continue;
-        ReplyStatus timedOut;
-        timedOut.sequenceNumber = host->sequence;
-        timedOut.replyStatusType = ReplyStatusType::TimedOut;
-        end(*host, timedOut);
+        end(*host, timedOut(*host));
         sendNext(*host);
     }
 }

@@ -21,6 +21,9 @@ class TickClock;
 // identifier) it carries, and a raw socket is told to queue nothing else. On the datagram socket
 // the system hands every socket only its own traffic.
 //
+// As with IcmpProbe, a round trip ends when the answer reached its socket, and a request times out
+// when none reached it in time, however long the caller kept from calling advance().
+//
 // Nothing here waits longer than the caller allows, so that the caller can let the window handle
 // its messages between the steps.
 class ParallelProbe {
@@ -67,13 +70,14 @@ private:
         std::unique_ptr<IcmpSocket> socket;
         bool waitingForSocket = false;
         quint16 sequence = 0;
-        quint32 start = 0;     // before the lookup and the send: the round trip counts from here
+        quint32 start = 0;     // before the lookup and the send: the round trip where the system gives no stamp
         quint32 waitStart = 0; // after the send: the receive timeout counts from here
     };
 
     void sendNext(Host& host);
     bool send(Host& host); // false when the request waits for a socket
     void receive(Host& host);
+    ReplyStatus timedOut(const Host& host) const;
     void end(Host& host, Outcome outcome);
     quint16 takeSequence();
 

@@ -9,6 +9,7 @@
 #include "monitor/TextSplit.h"
 
 #include <exception>
+#include <functional>
 #include <map>
 
 using namespace PingVerdict;
@@ -39,6 +40,22 @@ private:
     bool& m_running;
     PingCycleHost& m_host;
     int m_exceptions;
+};
+
+// Lends the probe a wait step for the requests of one address.
+class WaitStepScope {
+public:
+    WaitStepScope(EchoProbe& probe, std::function<void()> step)
+        : m_probe(probe)
+    {
+        m_probe.setWaitStep(std::move(step));
+    }
+    ~WaitStepScope() { m_probe.setWaitStep({}); }
+    WaitStepScope(const WaitStepScope&) = delete;
+    WaitStepScope& operator=(const WaitStepScope&) = delete;
+
+private:
+    EchoProbe& m_probe;
 };
 
 } // namespace
@@ -175,6 +192,9 @@ std::optional<PingCycle::Tally> PingCycle::sendEchoRequests(int index, int count
         ++tally.failed;
         m_lastFailure = AddressLine::entryKey(m_host.addressLine(index)) + text;
     };
+    // While a request waits for its answer the window goes on handling its messages, as between
+    // two requests; a Cancel among them stops the cycle after this address.
+    WaitStepScope waitStep(m_probe, [this] { m_host.processEvents(); });
     for (int k = 0; k < count; ++k) {
         m_host.processEvents();
         if (m_host.isEnding())

@@ -18,7 +18,7 @@ struct ReplyStatus {
     QString fromIpAddress = QStringLiteral("0.0.0.0"); // its source, dotted
     quint8 msgType = 0;                                // its ICMP type
     quint16 sequenceNumber = 0;                        // the sequence number found in it
-    quint32 msRoundTripTime = 0;                       // host lookup, send and wait, in ticks of the clock
+    quint32 msRoundTripTime = 0;                       // from the send to the answer's arrival, in ms
     quint8 timeToLive = 0;                             // TTL byte of its IP header
     ReplyStatusType replyStatusType = ReplyStatusType::TimedOut;
 };

@@ -11,13 +11,27 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 
 int openSocket(int type)
 {
-    return ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const int handle = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+    // Every datagram is stamped with the moment it reached the socket. Without the stamps the
+    // round trip falls back to the moment of reading, so a refusal is no reason to give up.
+    const int on = 1;
+    if (handle >= 0)
+        ::setsockopt(handle, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
+    return handle;
+}
+
+IcmpSocket::Nanoseconds realTimeNow()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return IcmpSocket::Nanoseconds(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 sockaddr_in toSockaddr(quint32 address)
@@ -91,6 +105,7 @@ void IcmpSocket::setTimeToLive(int ttl)
 std::size_t IcmpSocket::sendTo(const quint8* data, std::size_t size, quint32 address)
 {
     const sockaddr_in sa = toSockaddr(address);
+    m_sentAt = realTimeNow();
     ssize_t sent;
     do {
         sent = ::sendto(m_handle, data, size, 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
@@ -133,6 +148,17 @@ std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::siz
     msg.msg_control = control;
     msg.msg_controllen = sizeof control;
 
+    m_lastArrival.reset();
+    auto takeArrival = [&] {
+        for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec stamp{};
+                std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+                m_lastArrival = Nanoseconds(stamp.tv_sec) * 1'000'000'000 + stamp.tv_nsec;
+            }
+        }
+    };
+
     ssize_t n = -1;
     if (m_kind == Kind::Datagram) {
         n = ::recvmsg(m_handle, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
@@ -153,8 +179,10 @@ std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::siz
                 got.errorCode = ee.ee_code;
                 got.source = ntohl(offender.sin_addr.s_addr);
             }
-            if (got.isErrorReport)
+            if (got.isErrorReport) {
+                takeArrival();
                 return got;
+            }
             // A local error without an ICMP origin (for instance a failed neighbour lookup): it
             // says nothing the probe can match; the wait goes on with whatever comes next.
             return std::nullopt;
@@ -175,6 +203,7 @@ std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::siz
         throw SocketError::fromSystem(errno);
     got.size = std::size_t(n);
     got.source = ntohl(from.sin_addr.s_addr);
+    takeArrival();
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
         if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_TTL) {
             int ttl = 0;
@@ -183,6 +212,15 @@ std::optional<IcmpSocket::Received> IcmpSocket::receive(quint8* buffer, std::siz
         }
     }
     return got;
+}
+
+std::optional<quint32> IcmpSocket::roundTripOfLastReceived() const
+{
+    if (!m_sentAt || !m_lastArrival)
+        return std::nullopt;
+    // The real-time clock may be set back between the two; a round trip is never negative.
+    const Nanoseconds ns = qMax<Nanoseconds>(*m_lastArrival - *m_sentAt, 0);
+    return quint32((ns + 500'000) / 1'000'000);
 }
 
 bool IcmpSocket::isShortOfResources(int systemError)

@@ -36,6 +36,9 @@ public:
         quint8 errorCode = 0;
     };
 
+    // Nanoseconds on the system's real-time clock, the clock of the kernel's receive stamps.
+    using Nanoseconds = qint64;
+
     // Nullptr when no socket could be opened; *systemError then holds the system's error code.
     static std::unique_ptr<IcmpSocket> open(Mode mode, int* systemError = nullptr);
 
@@ -50,7 +53,13 @@ public:
 
     // Sends the ICMP message to the address (host order), port 0; returns the bytes that went out.
     // Throws SocketError; its code is messageTooLongCode() when the message is too long to send.
+    // The moment of sending is kept for roundTripOfLastReceived().
     std::size_t sendTo(const quint8* data, std::size_t size, quint32 address);
+
+    // Milliseconds from the latest send to the moment the datagram received last reached the
+    // socket, as the kernel stamped it on arrival: however late the program gets round to reading
+    // it, the time is the network's. Nullopt when nothing was sent or the system gave no stamp.
+    std::optional<quint32> roundTripOfLastReceived() const;
 
     enum class Wait { Readable, TimedOut, Stopped };
 
@@ -88,4 +97,6 @@ private:
 
     int m_handle;
     Kind m_kind;
+    std::optional<Nanoseconds> m_sentAt;
+    std::optional<Nanoseconds> m_lastArrival;
 };
