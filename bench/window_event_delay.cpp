@@ -4,6 +4,7 @@
 // largest delay. Runs in network namespaces of its own and needs root; the receive timeout is
 // shortened to 500 ms and two requests go to each host, so that the run stays short.
 #include "NetLab.h"
+#include "NetNamespaces.h"
 
 #include "alarm/AlarmDispatch.h"
 #include "monitor/IcmpProbe.h"
@@ -58,31 +59,6 @@ public:
     void closeWindow() override {}
 };
 
-// The calling thread's sockets are made in the namespace while this lives.
-class ThreadInNamespace {
-public:
-    explicit ThreadInNamespace(const std::string& name)
-        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
-    {
-        const int target = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-        m_entered = m_home >= 0 && target >= 0 && ::setns(target, CLONE_NEWNET) == 0;
-        if (target >= 0)
-            ::close(target);
-    }
-    ~ThreadInNamespace()
-    {
-        if (m_entered)
-            ::setns(m_home, CLONE_NEWNET);
-        if (m_home >= 0)
-            ::close(m_home);
-    }
-    bool entered() const { return m_entered; }
-
-private:
-    int m_home;
-    bool m_entered = false;
-};
-
 void measure(const NetLab& lab, int parallel)
 {
     BenchHost host;
@@ -92,7 +68,7 @@ void measure(const NetLab& lab, int parallel)
     host.settings.parallel = parallel;
     AlarmDispatch dispatch{[] { return AlarmDispatch::Switches{}; }, [](const QString&) {}};
 
-    ThreadInNamespace inLab(lab.name(NetLab::Ns::Probe));
+    NetNamespaces::ThreadInNamespace inLab(lab.name(NetLab::Ns::Probe));
     if (!inLab.entered()) {
         std::printf("window_event_delay: cannot enter the network lab\n");
         return;

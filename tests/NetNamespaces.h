@@ -95,6 +95,34 @@ inline void runIn(const std::string& name, const std::function<void()>& work)
         std::rethrow_exception(failure);
 }
 
+// Moves the calling thread into the namespace while it lives (the sockets the thread makes are made
+// there) and back again; for a thread, such as the window's, that cannot be handed to runIn.
+class ThreadInNamespace {
+public:
+    explicit ThreadInNamespace(const std::string& name)
+        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
+    {
+        const int target = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+        m_entered = m_home >= 0 && target >= 0 && ::setns(target, CLONE_NEWNET) == 0;
+        if (target >= 0)
+            ::close(target);
+    }
+    ~ThreadInNamespace()
+    {
+        if (m_entered)
+            ::setns(m_home, CLONE_NEWNET);
+        if (m_home >= 0)
+            ::close(m_home);
+    }
+    ThreadInNamespace(const ThreadInNamespace&) = delete;
+    ThreadInNamespace& operator=(const ThreadInNamespace&) = delete;
+    bool entered() const { return m_entered; }
+
+private:
+    int m_home;
+    bool m_entered = false;
+};
+
 // A namespace with nothing but its loopback, made for one test and removed with it. A name looked
 // up there asks a resolver that cannot be reached, so the question never leaves the machine; and no
 // server of the machine listens on its loopback.

@@ -2,6 +2,7 @@
 // and Cancel, sent through the X server while an echo request waits, take effect at once.
 #include "DesktopWindowFixture.h"
 #include "NetLab.h"
+#include "NetNamespaces.h"
 
 #include "records/InfoPane.h"
 #include "records/LineStore.h"
@@ -19,31 +20,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr double kPromptMs = 200; // from the input event to its effect
-
-// Moves the window's thread into a network namespace (its sockets are made there) and back.
-class ThreadInNamespace {
-public:
-    explicit ThreadInNamespace(const std::string& name)
-        : m_home(::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC))
-    {
-        const int target = ::open(("/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-        m_entered = m_home >= 0 && target >= 0 && ::setns(target, CLONE_NEWNET) == 0;
-        if (target >= 0)
-            ::close(target);
-    }
-    ~ThreadInNamespace()
-    {
-        if (m_entered)
-            ::setns(m_home, CLONE_NEWNET);
-        if (m_home >= 0)
-            ::close(m_home);
-    }
-    bool entered() const { return m_entered; }
-
-private:
-    int m_home;
-    bool m_entered = false;
-};
 
 // Records when something happened on the window's thread, for the operator's thread to read.
 struct Moment {
@@ -160,7 +136,7 @@ TEST_P(WindowDuringCycleTest, PageSwitchKeyPressAndCancelAreHandledWhileSilentHo
     // The operator, on a thread of their own so that the window's thread only runs the cycle.
     std::thread hands;
     {
-        ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
+        NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
         ASSERT_TRUE(inLab.entered());
         hands = std::thread([&] {
             if (!cycleStarted.waitFor(10000))
