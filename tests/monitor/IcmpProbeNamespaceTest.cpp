@@ -1,6 +1,7 @@
 // The probe against hosts that do not answer, routers that answer for them and a late answer, in
 // network namespaces made by the test. Each case runs with the raw socket and with the datagram
 // socket that the probe falls back to without the privilege for a raw one.
+#include "HostResponder.h"
 #include "NetLab.h"
 
 #include "monitor/IcmpPacket.h"
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <future>
 #include <linux/capability.h>
+#include <memory>
 #include <netinet/in.h>
 #include <optional>
 #include <poll.h>
@@ -68,70 +70,22 @@ std::string modeName(const ::testing::TestParamInfo<Mode>& info)
     return info.param == Mode::RawOnly ? "RawSocket" : "DatagramSocket";
 }
 
-// Answers echo requests in the host namespace, whose kernel stays silent: each request is answered
-// only when the next one arrives (a late answer), and the newer one after `delayMs`, if given.
-class LateResponder {
-public:
-    LateResponder(const NetLab& lab, std::optional<int> delayMs)
-        : m_delayMs(delayMs)
-    {
-        std::future<void> ready = m_ready.get_future();
-        m_thread = std::thread([this, &lab] { lab.runIn(NetLab::Ns::Host, [this] { serve(); }); });
-        ready.wait(); // the first request must not go out before the responder listens
-    }
-    ~LateResponder()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    void serve()
-    {
-        const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
-        m_ready.set_value();
-        ASSERT_GE(fd, 0);
-        std::vector<std::pair<sockaddr_in, std::vector<quint8>>> requests;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!m_stop && std::chrono::steady_clock::now() < deadline) {
-            pollfd pfd{fd, POLLIN, 0};
-            if (::poll(&pfd, 1, 50) <= 0)
-                continue;
-            quint8 buffer[1024];
-            sockaddr_in from{};
-            socklen_t fromLength = sizeof from;
-            const ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-            const std::size_t h = std::size_t(buffer[0] & 0x0f) * 4;
-            if (n < ssize_t(h + 8) || buffer[h] != IcmpPacket::kEchoRequest)
-                continue;
-            requests.emplace_back(from, std::vector<quint8>(buffer + h, buffer + n));
-            if (requests.size() >= 2)
-                answer(fd, requests[requests.size() - 2]);
-            if (m_delayMs && requests.size() >= 2) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(*m_delayMs));
-                answer(fd, requests.back());
+// Answers each request only when the next one arrives (a late answer), and the newer one after
+// `delayMs`, if given.
+HostResponder::Handler lateAnswers(std::optional<int> delayMs)
+{
+    auto earlier = std::make_shared<std::optional<HostResponder::Request>>();
+    return [earlier, delayMs](int fd, const HostResponder::Request& request) {
+        if (*earlier) {
+            HostResponder::answer(fd, **earlier);
+            if (delayMs) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(*delayMs));
+                HostResponder::answer(fd, request);
             }
         }
-        ::close(fd);
-    }
-
-    static void answer(int fd, std::pair<sockaddr_in, std::vector<quint8>> request)
-    {
-        std::vector<quint8>& icmp = request.second;
-        icmp[0] = IcmpPacket::kEchoReply;
-        icmp[2] = icmp[3] = 0;
-        const quint16 sum = IcmpPacket::checksum(icmp);
-        icmp[2] = quint8(sum >> 8);
-        icmp[3] = quint8(sum);
-        ::sendto(fd, icmp.data(), icmp.size(), 0, reinterpret_cast<const sockaddr*>(&request.first),
-                 sizeof request.first);
-    }
-
-    std::optional<int> m_delayMs;
-    std::promise<void> m_ready;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+        *earlier = request;
+    };
+}
 
 } // namespace
 
@@ -207,7 +161,7 @@ TEST_P(IcmpProbeInNamespaces, RoutingLoopEndsInTimeExceeded)
 
 TEST_P(IcmpProbeInNamespaces, LateAnswerToThePreviousRequestIsDropped)
 {
-    LateResponder responder(*m_lab, 150);
+    HostResponder responder(*m_lab, lateAnswers(150));
     m_lab->runIn(NetLab::Ns::Probe, [&] {
         IcmpProbe probe(TickClock::system(), GetParam());
         probe.setHost(QString::fromLatin1(NetLab::kHost));
@@ -228,7 +182,7 @@ TEST_P(IcmpProbeInNamespaces, LateAnswerToThePreviousRequestIsDropped)
 
 TEST_P(IcmpProbeInNamespaces, LateAnswerAloneLetsTheWaitRunToItsEnd)
 {
-    LateResponder responder(*m_lab, std::nullopt);
+    HostResponder responder(*m_lab, lateAnswers(std::nullopt));
     m_lab->runIn(NetLab::Ns::Probe, [&] {
         IcmpProbe probe(TickClock::system(), GetParam());
         probe.setHost(QString::fromLatin1(NetLab::kHost));

@@ -2,6 +2,7 @@
 // it keeps the cycle from reading, the round trips and timeouts are those of the network. Against
 // a host in a network namespace that answers after a known delay and one that never answers, with
 // the raw and the datagram socket, one address after the other and side by side.
+#include "HostResponder.h"
 #include "NetLab.h"
 #include "PingCycleFakes.h"
 
@@ -37,57 +38,12 @@ constexpr int kDelay = 300;    // the answering host's round trip
 constexpr int kTimeout = 1000; // the probe's receive timeout in these tests
 constexpr int kHeld = 2000;    // how long the "dialog" keeps the window from the cycle
 
-// Answers every echo request to the host namespace `kDelay` ms after it arrived, from a raw socket
-// (the namespace's kernel does not answer).
-class DelayedResponder {
-public:
-    explicit DelayedResponder(const NetLab& lab)
-    {
-        std::future<void> ready = m_ready.get_future();
-        m_thread = std::thread([this, &lab] { lab.runIn(NetLab::Ns::Host, [this] { serve(); }); });
-        ready.wait();
-    }
-    ~DelayedResponder()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    void serve()
-    {
-        const int fd = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
-        m_ready.set_value();
-        ASSERT_GE(fd, 0);
-        const auto deadline = Clock::now() + std::chrono::seconds(30);
-        while (!m_stop && Clock::now() < deadline) {
-            pollfd pfd{fd, POLLIN, 0};
-            if (::poll(&pfd, 1, 20) <= 0)
-                continue;
-            const auto arrived = Clock::now();
-            quint8 buffer[1024];
-            sockaddr_in from{};
-            socklen_t fromLength = sizeof from;
-            const ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-            const std::size_t h = std::size_t(buffer[0] & 0x0f) * 4;
-            if (n < ssize_t(h + 8) || buffer[h] != IcmpPacket::kEchoRequest)
-                continue;
-            std::vector<quint8> icmp(buffer + h, buffer + n);
-            icmp[0] = IcmpPacket::kEchoReply;
-            icmp[2] = icmp[3] = 0;
-            const quint16 sum = IcmpPacket::checksum(icmp);
-            icmp[2] = quint8(sum >> 8);
-            icmp[3] = quint8(sum);
-            std::this_thread::sleep_until(arrived + milliseconds(kDelay));
-            ::sendto(fd, icmp.data(), icmp.size(), 0, reinterpret_cast<const sockaddr*>(&from), sizeof from);
-        }
-        ::close(fd);
-    }
-
-    std::promise<void> m_ready;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+// Answers every echo request `kDelay` ms after it arrived.
+void answerAfterTheDelay(int fd, const HostResponder::Request& request)
+{
+    std::this_thread::sleep_until(request.arrived + milliseconds(kDelay));
+    HostResponder::answer(fd, request);
+}
 
 // Socket kind, and addresses at a time (1: one after the other).
 class WhileTheWindowIsBusy : public ::testing::TestWithParam<std::tuple<Mode, int>> {
@@ -162,7 +118,7 @@ int storedRtt(const QString& line)
 // of the cycle shows any request that recorded more.
 TEST_P(WhileTheWindowIsBusy, RoundTripsAndTimeoutsAreTheNetworks)
 {
-    DelayedResponder responder(*m_lab);
+    HostResponder responder(*m_lab, answerAfterTheDelay);
     const QStringList lines{QStringLiteral("%1:慢=100%,%2").arg(QLatin1String(NetLab::kHost)).arg(kDelay),
                             QStringLiteral("%1:静=100%,%2").arg(QLatin1String(NetLab::kSilent)).arg(kTimeout)};
     // Held once for each address, in the second handling while it is the first without a verdict:
