@@ -1,23 +1,32 @@
 #include "alarm/RepeatedAlarms.h"
 
+namespace {
+
+// A text taken counts as the start of a longer one only from this length on: shorter ones would
+// match too much that merely begins alike.
+constexpr qsizetype kMinPrefix = 16;
+
+bool repeats(const QByteArray& payload, const QByteArray& taken)
+{
+    return payload == taken || (taken.size() >= kMinPrefix && payload.startsWith(taken));
+}
+
+} // namespace
+
 bool RepeatedAlarms::isRepeat(quint32 sender, const QByteArray& payload, qint64 nowMs)
 {
-    while (!m_order.empty() && m_order.front().at <= nowMs - m_spanMs) {
-        const auto found = m_takenAt.constFind(m_order.front().key);
-        if (found != m_takenAt.cend() && found.value() == m_order.front().at)
-            m_takenAt.erase(found);
-        m_order.pop_front();
-    }
-    const size_t key = qHashMulti(0, sender, payload);
-    if (m_takenAt.contains(key))
-        return true;
-    m_takenAt.insert(key, nowMs);
-    m_order.push_back({nowMs, key});
+    while (!m_taken.empty() && m_taken.front().at <= nowMs - m_spanMs)
+        m_taken.pop_front();
+    for (const Taken& taken : m_taken)
+        if (taken.sender == sender && repeats(payload, taken.payload))
+            return true;
+    if (int(m_taken.size()) >= kMaxKept)
+        m_taken.pop_front();
+    m_taken.push_back({nowMs, sender, payload});
     return false;
 }
 
 void RepeatedAlarms::clear()
 {
-    m_order.clear();
-    m_takenAt.clear();
+    m_taken.clear();
 }

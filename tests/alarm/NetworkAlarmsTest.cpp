@@ -184,6 +184,22 @@ TEST(RepeatedAlarms, TheSameTextFromTheSameSenderIsTakenOncePerSpan)
     EXPECT_FALSE(repeats.isRepeat(1, "a", 2000));
 }
 
+// Stations that relay to each other in a ring send one alarm round with a relay's words added at each
+// turn: the text that comes back begins with the one taken, and goes no further.
+TEST(RepeatedAlarms, AnAlarmComingBackWithARelaysWordsIsARepeat)
+{
+    RepeatedAlarms repeats(1000);
+    const QByteArray alarm = QStringLiteral("10.0.0.5:机房断网报警。").toLocal8Bit();
+    const QByteArray relayed = alarm + QStringLiteral("的网络报警。").toLocal8Bit();
+    EXPECT_FALSE(repeats.isRepeat(1, alarm, 0));
+    EXPECT_TRUE(repeats.isRepeat(1, relayed, 10));
+    EXPECT_FALSE(repeats.isRepeat(2, relayed, 10)); // another sender
+    EXPECT_FALSE(repeats.isRepeat(1, "ab", 20));
+    EXPECT_FALSE(repeats.isRepeat(1, "abc", 20));                        // short texts count only when equal
+    EXPECT_FALSE(repeats.isRepeat(1, alarm.left(alarm.size() - 1), 30)); // a shorter one is new
+    EXPECT_FALSE(repeats.isRepeat(1, relayed, 1100));                    // the span is over
+}
+
 TEST(MessengerRelays, TheFirstOfAMinuteGoesAtOnceTheRestTogetherAtItsEnd)
 {
     QStringList sent;
