@@ -11,6 +11,7 @@
 namespace {
 std::unique_ptr<QProcess> g_xvfb;
 std::unique_ptr<QProcess> g_wm;
+std::unique_ptr<QProcess> g_panel;
 QString g_display;
 
 void fail(const char* what)
@@ -25,6 +26,15 @@ bool windowManagerRuns()
     props.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
     props.waitForFinished(5000);
     return props.exitCode() == 0 && props.readAllStandardOutput().contains("window id");
+}
+
+// trayer maps its panel once it holds the display's tray selection.
+bool panelShown()
+{
+    QProcess tree;
+    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    tree.waitForFinished(5000);
+    return tree.readAllStandardOutput().contains("(\"panel\" \"trayer\")");
 }
 } // namespace
 
@@ -53,12 +63,27 @@ bool start()
         fail("openbox does not manage the display");
         return false;
     }
+    g_panel = std::make_unique<QProcess>();
+    g_panel->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    g_panel->start(QStringLiteral("trayer"),
+                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--SetDockType"),
+                    QStringLiteral("true"), QStringLiteral("--SetPartialStrut"), QStringLiteral("true")});
+    if (!g_panel->waitForStarted(5000)) {
+        fail("trayer did not start");
+        return false;
+    }
+    for (int i = 0; i < 100 && !panelShown(); ++i)
+        QThread::msleep(100);
+    if (!panelShown()) {
+        fail("trayer shows no panel");
+        return false;
+    }
     return true;
 }
 
 void stop()
 {
-    for (auto* process : {g_wm.get(), g_xvfb.get()}) {
+    for (auto* process : {g_panel.get(), g_wm.get(), g_xvfb.get()}) {
         if (process && process->state() != QProcess::NotRunning) {
             process->terminate();
             if (!process->waitForFinished(3000))
@@ -66,6 +91,7 @@ void stop()
             process->waitForFinished(3000);
         }
     }
+    g_panel.reset();
     g_wm.reset();
     g_xvfb.reset();
 }

@@ -1,8 +1,12 @@
-// The window during a ping cycle of hosts that never answer: an operator's page switch, key press
-// and Cancel, sent through the X server while an echo request waits, take effect at once.
+// The window during a ping cycle: an operator's page switch, key press, tray click and Cancel, sent
+// through the X server while an echo request waits, take effect at once; message boxes held open
+// during the cycle leave the round trips and timeouts to the network.
 #include "DesktopWindowFixture.h"
+#include "HostResponder.h"
 #include "NetLab.h"
 #include "NetNamespaces.h"
+
+#include "desktop/gui/TrayIcon.h"
 
 #include "records/InfoPane.h"
 #include "records/LineStore.h"
@@ -106,6 +110,11 @@ double msBetween(Clock::time_point from, Clock::time_point to)
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+int storedRtt(const QString& line)
+{
+    return line.section(QLatin1Char(','), -1).toInt();
+}
+
 } // namespace
 
 TEST_P(WindowDuringCycleTest, PageSwitchKeyPressAndCancelAreHandledWhileSilentHostsArePinged)
@@ -184,6 +193,139 @@ TEST_P(WindowDuringCycleTest, PageSwitchKeyPressAndCancelAreHandledWhileSilentHo
         EXPECT_EQ(pane.contains(QStringLiteral("203.0.113.%1:静%1网络不通").arg(i)), i <= inFlight)
             << pane.toStdString();
     EXPECT_TRUE(pane.endsWith(QStringLiteral("Ping结束。"))) << pane.toStdString();
+}
+
+// A right click on the tray entry while a silent host is pinged opens the entry's menu at once, and
+// Escape closes it with nothing chosen.
+TEST_P(WindowDuringCycleTest, TheTrayMenuOpensAtOnceWhileSilentHostsArePinged)
+{
+    TfrmTarnwick& w = start();
+    ASSERT_TRUE(
+        waitFor([&] { return w.tray().isAvailable() && !w.tray().systemTrayIcon()->geometry().isEmpty(); }, 10000))
+        << "the notification area gave the entry no place";
+    const QPoint icon = w.tray().systemTrayIcon()->geometry().center();
+    w.ui().mLine->setPlainText(QStringLiteral("203.0.113.1:静1\n203.0.113.2:静2"));
+
+    Moment cycleStarted, menuShown, menuHidden;
+    QObject::connect(w.tray().menu(), &QMenu::aboutToShow, [&] { menuShown.mark(); });
+    QObject::connect(w.tray().menu(), &QMenu::aboutToHide, [&] { menuHidden.mark(); });
+    std::thread hands;
+    {
+        NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
+        ASSERT_TRUE(inLab.entered());
+        hands = std::thread([&] {
+            if (!cycleStarted.waitFor(10000))
+                return;
+            std::this_thread::sleep_for(milliseconds(300)); // the first request is in flight
+            // The pointer comes from elsewhere, as an operator's does (it may rest on the entry
+            // since a test before).
+            send({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("640"), QStringLiteral("600")});
+            const auto clickSent =
+                send({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(icon.x()),
+                      QString::number(icon.y()), QStringLiteral("click"), QStringLiteral("3")});
+            if (menuShown.waitFor(6000)) {
+                EXPECT_LT(msBetween(clickSent, menuShown.at), kPromptMs);
+            } else {
+                ADD_FAILURE() << "the tray menu never opened";
+            }
+            send({QStringLiteral("key"), QStringLiteral("Escape")});
+            EXPECT_TRUE(menuHidden.waitFor(6000)) << "Escape did not close the tray menu";
+        });
+        QTimer::singleShot(0, w.ui().bbPing, [&] {
+            cycleStarted.mark();
+            w.ui().bbPing->click();
+        });
+        EXPECT_TRUE(waitFor(
+            [&] { return cycleStarted.seen && w.pane().info().lines().last().endsWith(QStringLiteral("Ping结束。")); },
+            30000));
+    }
+    hands.join();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.pane().info().lines().join(QLatin1Char('\n')).contains(QStringLiteral("203.0.113.2:静2网络不通")));
+}
+
+// Two message boxes, each held open for 3 s by the operator: the first while a host's answer comes
+// in (it answers 300 ms after each request), the second across the silent host's 5 s deadline.
+// What the cycle records is what the network gave.
+TEST_P(WindowDuringCycleTest, MessageBoxesHeldOpenLeaveRoundTripsAndTimeoutsToTheNetwork)
+{
+    static constexpr int kDelay = 300;
+    static constexpr int kHeldMs = 3000;
+    HostResponder responder(*m_lab, [](int fd, const HostResponder::Request& request) {
+        std::this_thread::sleep_until(request.arrived + milliseconds(kDelay));
+        HostResponder::answer(fd, request);
+    });
+    TfrmTarnwick& w = start();
+    const QString host = QLatin1String(NetLab::kHost);
+    const QString silent = QLatin1String(NetLab::kSilent);
+    // The lines start at the network's own values, so that any request recorded longer shows.
+    w.ui().mLine->setPlainText(QStringLiteral("%1:慢=100%,%2\n%3:静=100%,5000").arg(host).arg(kDelay).arg(silent));
+
+    struct Box {
+        Moment shown, closed;
+        std::atomic<WId> id{0};
+    } boxes[2];
+    // On the window's thread, from inside the cycle: a box of the window's own, as its errors are.
+    auto openBox = [&](Box& box) {
+        QTimer::singleShot(100, &w, [&box] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                box.id = modal->winId();
+                box.shown.mark();
+            }
+        });
+        prompter.message(QStringLiteral("测试"), QStringLiteral("请稍候"), Prompter::Icon::Information);
+        box.closed.mark();
+    };
+    Moment cycleStarted;
+    std::thread hands;
+    {
+        NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
+        ASSERT_TRUE(inLab.entered());
+        hands = std::thread([&] {
+            auto holdAndClose = [&](Box& box) {
+                if (!box.shown.waitFor(3000)) {
+                    ADD_FAILURE() << "the message box never showed";
+                    return;
+                }
+                std::this_thread::sleep_until(box.shown.at + milliseconds(kHeldMs));
+                send({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box.id)});
+                send({QStringLiteral("key"), QStringLiteral("Return")});
+                EXPECT_TRUE(box.closed.waitFor(3000)) << "Return did not close the message box";
+            };
+            if (!cycleStarted.waitFor(10000))
+                return;
+            std::this_thread::sleep_for(milliseconds(100)); // the host's request is in flight
+            QMetaObject::invokeMethod(
+                &w, [&] { openBox(boxes[0]); }, Qt::QueuedConnection);
+            holdAndClose(boxes[0]);
+            // The silent host's request went out with the first (side by side) or once the first box
+            // let the host's verdict be written (one after the other).
+            const auto silentSent = GetParam() == 1 ? boxes[0].closed.at : cycleStarted.at;
+            std::this_thread::sleep_until(silentSent + milliseconds(3500));
+            QMetaObject::invokeMethod(
+                &w, [&] { openBox(boxes[1]); }, Qt::QueuedConnection);
+            holdAndClose(boxes[1]);
+        });
+        QTimer::singleShot(0, w.ui().bbPing, [&] {
+            cycleStarted.mark();
+            w.ui().bbPing->click();
+        });
+        EXPECT_TRUE(waitFor([&] { return boxes[1].closed.seen.load(); }, 30000));
+        EXPECT_TRUE(
+            waitFor([&] { return w.pane().info().lines().last().endsWith(QStringLiteral("Ping结束。")); }, 10000));
+    }
+    hands.join();
+    for (const Box& box : boxes)
+        EXPECT_GE(msBetween(box.shown.at, box.closed.at), kHeldMs);
+
+    const QStringList lines = w.ui().mLine->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(host + QStringLiteral(":慢=100%,"))) << lines[0].toStdString();
+    EXPECT_GE(storedRtt(lines[0]), kDelay) << lines[0].toStdString();
+    EXPECT_LE(storedRtt(lines[0]), kDelay + 10) << lines[0].toStdString();
+    EXPECT_EQ(lines[1], silent + QStringLiteral(":静=0%,5000"));
+    const QString pane = w.pane().info().lines().join(QLatin1Char('\n'));
+    EXPECT_FALSE(pane.contains(QStringLiteral("过大"))) << pane.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Addresses, WindowDuringCycleTest, ::testing::Values(1, 2),
