@@ -7,6 +7,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 install(TARGETS tarnwicker RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/dist/tarnwicker.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/dist/tarnwicker.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${TW_ALARM_WAV} DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwicker)
 
 # The unit names the executable by its installed path, and the package installs under another
 # prefix than `make install`: so the unit is written when it is installed, for the prefix in use.

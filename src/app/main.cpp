@@ -11,6 +11,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/TerminationWatchdog.h"
 #include "records/ReportCommand.h"
+#include "sound/DefaultAlarmSound.h"
 
 #include <QApplication>
 
@@ -97,6 +98,8 @@ int main(int argc, char* argv[])
     } catch (const AppError& e) {
         std::fputs((e.text() + u'\n').toUtf8().constData(), stderr);
     }
+    // A folder without an alarm sound gets the program's own, so that the sound alarm is heard.
+    DefaultAlarmSound::seed(folder.path(), DefaultAlarmSound::installedFiles(QCoreApplication::applicationDirPath()));
     AppContext context;
     context.dataDir = folder.path();
     context.headless = headless;

@@ -10,6 +10,7 @@ cat > "$work/expected" <<'LIST'
 ./usr/local/lib/systemd/system/tarnwicker.service
 ./usr/local/share/applications/tarnwicker.desktop
 ./usr/local/share/icons/hicolor/scalable/apps/tarnwicker.svg
+./usr/local/share/tarnwicker/alarm.wav
 LIST
 diff -u "$work/expected" "$work/files" || fail "install tree differs"
 [ -x "$dest/usr/local/bin/tarnwicker" ] || fail "executable not executable"

@@ -37,6 +37,8 @@ timeout 60 "$exe" --headless --cycles 1 --data-dir "$work/root-data" >"$work/roo
 expect_contains "$work/root.out" "Ping结束。"
 expect_contains "$work/root.out" "127.0.0.1:本地网络正常！网络质量：100%"
 ls "$work"/root-data/log*.txt >/dev/null || fail "no log file"
+# The package's own alarm sound, copied into the folder that had none.
+cmp -s /usr/share/tarnwicker/alarm.wav "$work/root-data/alarm.wav" || fail "the folder did not get the package's alarm.wav"
 
 # As a user without privilege, with no --data-dir: the executable's folder is the package's, so
 # the files go to his own data folder, seeded with the local address; the capability lets him ping.
@@ -51,6 +53,7 @@ head -n 1 "$work/user.out" > "$work/first"
 expect_contains "$work/first" "使用数据文件夹：$folder"
 [ -f "$folder/Ip.txt" ] || fail "no address list in $folder"
 printf '127.0.0.1:\xb1\xbe\xb5\xd8\xb5\xd8\xd6\xb7\r\n' | cmp -s - "$folder/Ip.txt" || fail "seeded Ip.txt differs"
+cmp -s /usr/share/tarnwicker/alarm.wav "$folder/alarm.wav" || fail "the user's folder did not get the package's alarm.wav"
 ls "$folder"/log*.txt >/dev/null || fail "no log file in $folder"
 expect_lacks "$work/user.err" "无法打开ICMP套接字"
 expect_lacks "$work/user.out" "网络不通"
