@@ -8,11 +8,6 @@
 
 #include <cstdio>
 
-#if defined(Q_OS_UNIX)
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 using namespace std::chrono_literals;
 
 namespace {
@@ -56,20 +51,21 @@ bool hasDisplay()
 #endif
 }
 
-// Without a desktop session (a service, a cron job) there is no runtime folder, and Qt would say so
-// on standard error, where the headless monitor's message boxes go; give it a private one, where Qt
-// would have put its own.
-void providePrivateRuntimeDir()
+// Without a desktop session (a service, a cron job) there is no runtime folder, and Qt says so on
+// standard error, where the headless monitor's message boxes go. The monitor keeps that line to
+// itself but leaves the environment alone: other libraries look for their servers by it (a
+// PulseAudio started without one is found only where it expects its clients to look).
+void quietenMissingRuntimeDir()
 {
-#if defined(Q_OS_UNIX)
-    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        return;
-    const QByteArray dir = QByteArray("/tmp/runtime-") + QByteArray::number(uint(::getuid()));
-    ::mkdir(dir.constData(), 0700);
-    struct stat info {};
-    if (::stat(dir.constData(), &info) == 0 && info.st_uid == ::getuid() && (info.st_mode & 0777) == 0700)
-        qputenv("XDG_RUNTIME_DIR", dir);
-#endif
+    static const QtMessageHandler next =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+                return;
+            if (next)
+                next(type, context, text);
+            else
+                std::fputs((qFormatLogMessage(type, context, text) + u'\n').toLocal8Bit().constData(), stderr);
+        });
 }
 
 } // namespace
@@ -79,7 +75,7 @@ DisplayChoice::DisplayChoice(bool headlessAsked)
     , m_platform(qgetenv("QT_QPA_PLATFORM"))
 {
     m_headless = headlessAsked || !hasDisplay();
-    providePrivateRuntimeDir();
+    quietenMissingRuntimeDir();
     if (m_headless) {
         if (m_platform.isEmpty())
             qputenv("QT_QPA_PLATFORM", "offscreen");
