@@ -3,6 +3,7 @@
 #include "alarm/AlarmDispatch.h"
 #include "alarm/MailAlarm.h"
 #include "alarm/PasswordScrambler.h"
+#include "app/AddressStandingHighlighter.h"
 #include "app/DefaultButtons.h"
 #include "app/MemoLines.h"
 #include "app/NetworkPage.h"
@@ -77,6 +78,11 @@ TfrmTarnwick::TfrmTarnwick(const AppContext& context, QWidget* parent)
                                    ListMemo::Texts{QStringLiteral("IP地址表"), QStringLiteral("IP地址表为可修改状态！"),
                                                    QStringLiteral("IP地址表已保存！")},
                                    addInfo);
+    auto* standing = new AddressStandingHighlighter(m_ui.mLine->document(), [this] {
+        return AddressStandingHighlighter::Thresholds{spinValue(m_ui.sePingErr), spinValue(m_ui.seRTT)};
+    });
+    for (QSpinBox* threshold : {m_ui.sePingErr, m_ui.seRTT})
+        connect(threshold, &QSpinBox::valueChanged, standing, &QSyntaxHighlighter::rehighlight);
     m_recIpList = std::make_unique<ListMemo>(m_ui.mRecIp, dir.filePath(QStringLiteral("RecIp.txt")),
                                              ListMemo::Texts{QStringLiteral("接收报警主机IP地址表"),
                                                              QStringLiteral("接收报警主机IP地址表为可修改状态！"),

@@ -36,4 +36,16 @@ QString cycleSuffix(int quality, int rtt)
     return QStringLiteral("%1%,%2").arg(quality).arg(rtt);
 }
 
+Standing standing(const QString& line, int qualityThreshold, int rttThreshold)
+{
+    const std::optional<int> quality = storedQuality(line);
+    if (!quality)
+        return Standing::Normal;
+    if (*quality == 0)
+        return Standing::Down;
+    if (*quality <= qualityThreshold || storedRtt(line) >= rttThreshold)
+        return Standing::Poor;
+    return Standing::Normal;
+}
+
 } // namespace AddressLine

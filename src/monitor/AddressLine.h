@@ -38,4 +38,10 @@ inline QString resetSuffix()
 }
 QString cycleSuffix(int quality, int rtt);
 
+// How the last cycle left the address, as far as its suffix tells: no answer at all (quality 0);
+// poor (the quality at or under the quality alarm's threshold, or the round-trip time at or over
+// the RTT alarm's, as the cycle's Bad and Slow verdicts judge them); else, or without a suffix, normal.
+enum class Standing { Normal, Poor, Down };
+Standing standing(const QString& line, int qualityThreshold, int rttThreshold);
+
 } // namespace AddressLine

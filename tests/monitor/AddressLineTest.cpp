@@ -48,3 +48,19 @@ TEST(AddressLine, RewritesKeepTheEntryKey)
     EXPECT_EQ(AddressLine::withSuffix(QStringLiteral("a:b=1%,2"), AddressLine::cycleSuffix(38, 808)),
               QStringLiteral("a:b=38%,808"));
 }
+
+TEST(AddressLine, StandingFollowsTheSuffixAndTheAlarmThresholds)
+{
+    using S = AddressLine::Standing;
+    const struct {
+        const char* line;
+        S expected;
+    } cases[] = {
+        {"10.0.0.1:甲", S::Normal},         {"10.0.0.1:甲=100%", S::Normal}, {"10.0.0.1:甲=100%,499", S::Normal},
+        {"10.0.0.1:甲=51%,10", S::Normal},  {"10.0.0.1:甲=50%,10", S::Poor}, {"10.0.0.1:甲=100%,500", S::Poor},
+        {"10.0.0.1:甲=0%,5000", S::Down},   {"10.0.0.1:甲=0%,0", S::Down},   {"10.0.0.1:甲=x%,9999", S::Normal},
+        {" 10.0.0.1:甲=1%,10 \r", S::Poor},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AddressLine::standing(QString::fromUtf8(c.line), 50, 500), c.expected) << c.line;
+}
