@@ -158,9 +158,12 @@ void buildPingPage(WindowUi& ui)
         check(p, "cbIgNormal", QStringLiteral("忽略正常提示"), "PingPara,IgNormal", true, 124, 4 + 3 * kRow, 110);
     label(p, QStringLiteral("％时报警"), 170, 4 + kRow, 70);
     label(p, QStringLiteral("毫秒时报警"), 170, 4 + 2 * kRow, 76);
-    label(p, QStringLiteral("同时检测地址数"), 8, 4 + 4 * kRow, 104);
+    QLabel* parallelLabel = label(p, QStringLiteral("同时检测地址数"), 8, 4 + 4 * kRow, 104);
     ui.seParallel = spin(p, "seParallel", "PingPara,Parallel", 1, 112, 4 + 4 * kRow, 54);
     ui.seParallel->setRange(1, 256); // the one spin field with a range of its own
+    for (QWidget* w : std::initializer_list<QWidget*>{parallelLabel, ui.seParallel})
+        w->setToolTip(QStringLiteral("同时检测的地址数。为1时逐个检测地址；大于1时同时检测多个地址，"
+                                     "地址多或有不通的地址时一轮检测快得多。每个地址的检测次数、超时和判断不变。"));
 
     ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 92, 114);
     ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 18, 80);
@@ -282,12 +285,18 @@ void buildPhonePage(WindowUi& ui)
     label(g, QStringLiteral("SIP账号："), 6, sipY, 58);
     ui.edtSipAccount = edit(g, "edtSipAccount", "TelPara,SipAccount", QString(), 64, sipY, 150);
     ui.edtSipAccount->setPlaceholderText(QStringLiteral("sip:alarm@pbx.example.com"));
+    ui.edtSipAccount->setToolTip(
+        QStringLiteral("通过SIP服务器拨打报警电话时本站的SIP账号，如sip:alarm@pbx.example.com。填写后可在"
+                       "“选择设备”中选择SIP线路，报警电话列表中可写电话号码或sip:地址。不用SIP时留空。"));
     label(g, QStringLiteral("SIP密码："), 218, sipY, 58);
     ui.edtSipPsw = edit(g, "edtSipPsw", "TelPara,SipPassword", QString(), 276, sipY, 90);
     ui.edtSipPsw->setEchoMode(QLineEdit::Password);
     ui.edtSipPsw->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
+    ui.edtSipPsw->setToolTip(QStringLiteral("SIP账号的密码。"));
     label(g, QStringLiteral("SIP服务器："), 370, sipY, 68);
     ui.edtSipServer = edit(g, "edtSipServer", "TelPara,SipServer", QString(), 438, sipY, 130);
+    ui.edtSipServer->setToolTip(QStringLiteral(
+        "SIP账号注册的服务器地址，如pbx.example.com或pbx.example.com:5060；留空时用SIP账号中“@”后面的域名。"));
 }
 
 void buildMailPage(WindowUi& ui)
