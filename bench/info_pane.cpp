@@ -3,7 +3,7 @@
 #include "app/PaneView.h"
 #include "records/InfoPane.h"
 #include "records/PaneFiles.h"
-#include "records/TimeStamp.h"
+#include "shared/TimeStamp.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 
 #include "alarm/MailAddress.h"
 #include "alarm/PasswordScrambler.h"
-#include "monitor/TextSplit.h"
 #include "platform/AppError.h"
-#include "records/TimeStamp.h"
+#include "shared/TextSplit.h"
+#include "shared/TimeStamp.h"
 
 #include <exception>
 

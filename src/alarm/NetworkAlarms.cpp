@@ -1,12 +1,12 @@
 #include "alarm/NetworkAlarms.h"
 
-#include "alarm/AlarmKind.h"
 #include "alarm/GbkText.h"
 #include "alarm/MessengerSender.h"
 #include "alarm/UdpSrv.h"
 #include "platform/CodePage.h"
 #include "platform/HostLookup.h"
 #include "platform/SocketError.h"
+#include "shared/AlarmKind.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "alarm/ReceivedAlarms.h"
 
 #include "alarm/AlarmDispatch.h"
-#include "alarm/AlarmKind.h"
-#include "monitor/TextSplit.h"
 #include "platform/CodePage.h"
 #include "platform/HostLookup.h"
+#include "shared/AlarmKind.h"
+#include "shared/TextSplit.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/AddressLine.h"
+#include "shared/AddressLine.h"
 
 #include <QColor>
 #include <QSyntaxHighlighter>

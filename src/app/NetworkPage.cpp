@@ -3,9 +3,9 @@
 #include "alarm/AlarmDispatch.h"
 #include "app/MemoLines.h"
 #include "app/WindowUi.h"
-#include "monitor/TextSplit.h"
 #include "records/InfoPane.h"
-#include "records/TimeStamp.h"
+#include "shared/TextSplit.h"
+#include "shared/TimeStamp.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

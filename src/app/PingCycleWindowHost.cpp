@@ -2,8 +2,8 @@
 
 #include "app/MemoLines.h"
 #include "app/TfrmTarnwick.h"
-#include "monitor/AddressLine.h"
-#include "records/TimeStamp.h"
+#include "shared/AddressLine.h"
+#include "shared/TimeStamp.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "alarm/PasswordScrambler.h"
 #include "monitor/SettingsStore.h"
-#include "monitor/TextSplit.h"
+#include "shared/TextSplit.h"
 
 #include <QCheckBox>
 #include <QComboBox>

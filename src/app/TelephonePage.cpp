@@ -1,12 +1,12 @@
 #include "app/TelephonePage.h"
 
-#include "alarm/AlarmKind.h"
 #include "alarm/PasswordScrambler.h"
 #include "app/Prompter.h"
 #include "app/WindowUi.h"
-#include "monitor/TextSplit.h"
 #include "platform/AppError.h"
 #include "platform/TickClock.h"
+#include "shared/AlarmKind.h"
+#include "shared/TextSplit.h"
 #include "sound/AlarmSounds.h"
 
 #include <QCheckBox>

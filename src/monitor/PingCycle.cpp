@@ -1,12 +1,12 @@
 #include "monitor/PingCycle.h"
 
 #include "alarm/AlarmDispatch.h"
-#include "alarm/AlarmKind.h"
-#include "monitor/AddressLine.h"
 #include "monitor/EchoProbe.h"
 #include "monitor/PingCycleHost.h"
 #include "monitor/PingVerdict.h"
-#include "monitor/TextSplit.h"
+#include "shared/AddressLine.h"
+#include "shared/AlarmKind.h"
+#include "shared/TextSplit.h"
 
 #include <exception>
 #include <functional>

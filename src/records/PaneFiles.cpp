@@ -1,9 +1,9 @@
 #include "records/PaneFiles.h"
 
-#include "monitor/TextSplit.h"
 #include "platform/TextFile.h"
 #include "records/InfoPane.h"
-#include "records/TimeStamp.h"
+#include "shared/TextSplit.h"
+#include "shared/TimeStamp.h"
 
 #include <QDir>
 #include <QFileInfo>

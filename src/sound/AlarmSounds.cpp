@@ -1,7 +1,7 @@
 #include "sound/AlarmSounds.h"
 
-#include "alarm/AlarmKind.h"
 #include "monitor/SettingsStore.h"
+#include "shared/AlarmKind.h"
 
 #include <QDir>
 #include <QFileInfo>

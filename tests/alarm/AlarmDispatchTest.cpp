@@ -1,7 +1,7 @@
 #include "alarm/AlarmDispatch.h"
-#include "alarm/AlarmKind.h"
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
+#include "shared/AlarmKind.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "NetNamespaces.h"
 #include "ScriptedSmtpServer.h"
 #include "alarm/PasswordScrambler.h"
-#include "records/TimeStamp.h"
+#include "shared/TimeStamp.h"
 
 #include <QTimeZone>
 

@@ -4,7 +4,6 @@
 #include "StationLab.h"
 #include "alarm/AlarmBurst.h"
 #include "alarm/AlarmDispatch.h"
-#include "alarm/AlarmKind.h"
 #include "alarm/GbkText.h"
 #include "alarm/MessengerRelays.h"
 #include "alarm/MessengerSender.h"
@@ -13,6 +12,7 @@
 #include "alarm/UdpSrv.h"
 #include "platform/CodePage.h"
 #include "platform/SocketError.h"
+#include "shared/AlarmKind.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

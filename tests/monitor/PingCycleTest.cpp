@@ -1,8 +1,8 @@
 #include "PingCycleFakes.h"
 
 #include "alarm/AlarmDispatch.h"
-#include "alarm/AlarmKind.h"
 #include "monitor/PingCycle.h"
+#include "shared/AlarmKind.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "records/AlarmReports.h"
-#include "monitor/AddressLine.h"
 #include "records/PaneFiles.h"
+#include "shared/AddressLine.h"
 
 #include "platform/AppError.h"
 #include "platform/CodePage.h"

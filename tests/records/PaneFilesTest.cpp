@@ -1,7 +1,7 @@
 #include "records/PaneFiles.h"
 #include "platform/AppError.h"
 #include "records/InfoPane.h"
-#include "records/TimeStamp.h"
+#include "shared/TimeStamp.h"
 
 #include "ScratchMount.h"
 

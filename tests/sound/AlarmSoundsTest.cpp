@@ -1,8 +1,8 @@
 #include "sound/AlarmSounds.h"
 #include "SignalProbe.h"
 #include "SoundServer.h"
-#include "alarm/AlarmKind.h"
 #include "monitor/SettingsStore.h"
+#include "shared/AlarmKind.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "records/TimeStamp.h"
+#include "shared/TimeStamp.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "monitor/AddressLine.h"
+#include "shared/AddressLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "monitor/AddressLine.h"
+#include "shared/AddressLine.h"
 
-#include "monitor/TextSplit.h"
+#include "shared/TextSplit.h"
 
 namespace AddressLine {
 

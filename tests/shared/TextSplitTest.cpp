@@ -1,4 +1,4 @@
-#include "monitor/TextSplit.h"
+#include "shared/TextSplit.h"
 
 #include <gtest/gtest.h>
 
