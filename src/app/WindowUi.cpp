@@ -161,6 +161,7 @@ void buildPingPage(WindowUi& ui)
     label(p, QStringLiteral("同时检测地址数"), 8, 4 + 4 * kRow, 104);
     ui.seParallel = spin(p, "seParallel", "PingPara,Parallel", 1, 112, 4 + 4 * kRow, 54);
     ui.seParallel->setRange(1, 256); // the one spin field with a range of its own
+    ui.cbNotify = check(p, "cbNotify", QStringLiteral("桌面通知"), "PingPara,Notify", true, 172, 4 + 4 * kRow, 76);
 
     ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 92, 114);
     ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 18, 80);
