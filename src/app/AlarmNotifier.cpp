@@ -2,6 +2,7 @@
 
 #include "alarm/AlarmDispatch.h"
 #include "alarm/AlarmKind.h"
+#include "desktop/NotificationService.h"
 #include "desktop/gui/TrayIcon.h"
 
 AlarmNotifier::AlarmNotifier(AlarmDispatch& dispatch, TrayIcon& tray, std::function<bool()> enabled, QObject* parent)
@@ -59,5 +60,5 @@ void AlarmNotifier::deliver(const std::optional<AlarmNotices::Notice>& notice)
     if (m_tray.isAvailable())
         m_tray.showMessage(notice->title, notice->text);
     else
-        m_service.notify(notice->title, notice->text);
+        NotificationService::notify(notice->title, notice->text);
 }

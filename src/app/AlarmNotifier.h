@@ -1,7 +1,6 @@
 #pragma once
 
 #include "desktop/AlarmNotices.h"
-#include "desktop/NotificationService.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -35,7 +34,6 @@ private:
     TrayIcon& m_tray;
     std::function<bool()> m_enabled;
     AlarmNotices m_notices;
-    NotificationService m_service;
     QElapsedTimer m_clock;
     QTimer m_heldBackTimer;
 };
