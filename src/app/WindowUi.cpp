@@ -162,6 +162,9 @@ void buildPingPage(WindowUi& ui)
     ui.seParallel = spin(p, "seParallel", "PingPara,Parallel", 1, 112, 4 + 4 * kRow, 54);
     ui.seParallel->setRange(1, 256); // the one spin field with a range of its own
     ui.cbNotify = check(p, "cbNotify", QStringLiteral("桌面通知"), "PingPara,Notify", true, 172, 4 + 4 * kRow, 76);
+    ui.cbNotify->setToolTip(
+        QStringLiteral("有报警时在桌面上弹出通知，写明报警的地址和个数：有托盘区时在托盘图标旁，"
+                       "没有时通过桌面的通知服务。每轮检测最多一条，收到的网络报警每分钟最多一条。"));
 
     ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 92, 114);
     ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 18, 80);
