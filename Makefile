@@ -19,7 +19,7 @@ TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
                 iproute2 iputils-ping \
                 python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
                 xvfb trayer x11-utils openbox xdotool samba smbclient \
-                desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester
+                desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester dbus-daemon
 
 # What the benchmarks compare with; neither the monitor nor its tests need it.
 BENCH_PACKAGES = fping

@@ -17,6 +17,8 @@ void AlarmDispatch::DispatchAlarm(const QString& address, const QByteArray& gbkA
 {
     if (m_currentCode <= 0)
         return;
+    if (alarmDispatched)
+        alarmDispatched(m_currentCode, address);
     const Switches on = m_switches();
     // Sound first, then the network: the local operator hears it before other stations are told.
     if (on.sound && playAlarmSound)

@@ -37,7 +37,14 @@ public:
 
     // The current alarm code (an AlarmKind, 0 for none).
     int currentCode() const { return m_currentCode; }
-    void setCurrentCode(int code) { m_currentCode = code; }
+    void setCurrentCode(int code)
+    {
+        if (code == m_currentCode)
+            return;
+        m_currentCode = code;
+        if (codeChanged)
+            codeChanged(code);
+    }
 
     Switches switches() const { return m_switches(); }
 
@@ -54,6 +61,11 @@ public:
     // (an alarm received from another station, which nobody at this station started).
     enum class Failures { Box, Line };
     std::function<void(const QString& text)> showError;
+
+    // Observers: every alarm dispatched, whichever channels are on (the desktop's notices), and every
+    // change of the current alarm code.
+    std::function<void(int code, const QString& address)> alarmDispatched;
+    std::function<void(int code)> codeChanged;
 
     void DispatchAlarm(const QString& address);
     // A relayed alarm: the address text as shown and played, and the bytes it came as.

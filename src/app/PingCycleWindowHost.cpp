@@ -81,6 +81,11 @@ void PingCycleWindowHost::setPingEnabled(bool enabled)
         ping->setFocus();
 }
 
+void PingCycleWindowHost::verdictsWritten()
+{
+    m_window.notifyCycleAlarms();
+}
+
 void PingCycleWindowHost::switchCountdownOn()
 {
     m_window.cycleEnded();

@@ -25,6 +25,7 @@ public:
     bool isEnding() const override;
     bool isPingEnabled() const override;
     void setPingEnabled(bool enabled) override;
+    void verdictsWritten() override;
     void switchCountdownOn() override;
     void stopAlarmSound() override;
     void resetAlarmPositions() override;

@@ -4,6 +4,7 @@
 #include "alarm/MailAlarm.h"
 #include "alarm/PasswordScrambler.h"
 #include "app/AddressStandingHighlighter.h"
+#include "app/AlarmNotifier.h"
 #include "app/DefaultButtons.h"
 #include "app/MemoLines.h"
 #include "app/NetworkPage.h"
@@ -112,6 +113,8 @@ void TfrmTarnwick::FormCreate(Showing showing)
 {
     // Where the desktop has no notification area the monitor runs without one instead of ending.
     m_tray = new TrayIcon(this);
+    m_notifier = new AlarmNotifier(
+        *m_dispatch, *m_tray, [this] { return m_ui.cbNotify->isChecked(); }, this);
     connectTray();
     m_tray->show();
     loadBoundSettings();
@@ -481,6 +484,12 @@ void TfrmTarnwick::cycleEnded()
     ++m_cyclesEnded;
     if (m_cycleLimit > 0 && m_cyclesEnded >= m_cycleLimit)
         requestTermination();
+}
+
+void TfrmTarnwick::notifyCycleAlarms()
+{
+    if (m_notifier)
+        m_notifier->cycleEnded();
 }
 
 void TfrmTarnwick::tDispTimer()

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 class AlarmDispatch;
+class AlarmNotifier;
 class AlarmSounds;
 class MailAlarm;
 class Mply;
@@ -120,6 +121,8 @@ public:
     void lMinClick();
     // Called by the cycle as its last step: the countdown runs again.
     void cycleEnded();
+    // Every address of the cycle has its verdict: the desktop is told of the alarms it raised.
+    void notifyCycleAlarms();
     void resetAlarmPositions();
     void clearAlarmSoundList();
 
@@ -195,6 +198,7 @@ private:
     Countdown m_countdown;
     QTimer m_tDisp;
     TrayIcon* m_tray = nullptr;
+    AlarmNotifier* m_notifier = nullptr;
 
     ControlEvents m_events;
 

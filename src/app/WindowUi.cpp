@@ -164,6 +164,10 @@ void buildPingPage(WindowUi& ui)
     for (QWidget* w : std::initializer_list<QWidget*>{parallelLabel, ui.seParallel})
         w->setToolTip(QStringLiteral("同时检测的地址数。为1时逐个检测地址；大于1时同时检测多个地址，"
                                      "地址多或有不通的地址时一轮检测快得多。每个地址的检测次数、超时和判断不变。"));
+    ui.cbNotify = check(p, "cbNotify", QStringLiteral("桌面通知"), "PingPara,Notify", true, 172, 4 + 4 * kRow, 76);
+    ui.cbNotify->setToolTip(
+        QStringLiteral("有报警时在桌面上弹出通知，写明报警的地址和个数：有托盘区时在托盘图标旁，"
+                       "没有时通过桌面的通知服务。每轮检测最多一条，收到的网络报警每分钟最多一条。"));
 
     ui.GroupBox3 = group(p, "GroupBox3", QStringLiteral("报警方式"), 250, 0, 92, 114);
     ui.cbSD = check(ui.GroupBox3, "cbSD", QStringLiteral("声音报警"), "PingPara,A1", false, 8, 18, 80);

@@ -43,6 +43,7 @@ struct WindowUi {
     QCheckBox* cbRTT = nullptr;
     QCheckBox* CheckBox3 = nullptr;
     QCheckBox* cbIgNormal = nullptr;
+    QCheckBox* cbNotify = nullptr;
     QGroupBox* GroupBox3 = nullptr;
     QCheckBox* cbSD = nullptr;
     QCheckBox* cbTel = nullptr;

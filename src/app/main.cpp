@@ -6,6 +6,7 @@
 #include "app/TfrmTarnwick.h"
 #include "monitor/IcmpAccess.h"
 #include "platform/AppError.h"
+#include "platform/MonitorLock.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationFlag.h"
 #include "platform/TerminationSignals.h"
@@ -56,6 +57,22 @@ int printReport(const AppOptions& options)
     return result.exitCode;
 }
 
+// How long a second start waits for the folder's running monitor to answer.
+constexpr int kShowAnswerMs = 10'000;
+
+// A monitor already runs on the folder. A start with a window brings that monitor's window up and
+// ends; one without a window (or a running monitor without one) says so and ends with status 1.
+int otherMonitorRuns(const MonitorLock& lock, const QString& folder, bool mayShow)
+{
+    if (mayShow) {
+        const MonitorLock::Answer answer = MonitorLock::askToShow(folder, kShowAnswerMs);
+        if (answer == MonitorLock::Answer::Shown || answer == MonitorLock::Answer::Asked)
+            return 0;
+    }
+    std::fputs((MonitorLock::alreadyRunningText(folder, lock.holderPid()) + u'\n').toUtf8().constData(), stderr);
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -98,6 +115,11 @@ int main(int argc, char* argv[])
     } catch (const AppError& e) {
         std::fputs((e.text() + u'\n').toUtf8().constData(), stderr);
     }
+    // Taken before the alarm port is opened: a second monitor on the folder would fail on it.
+    MonitorLock lock(folder.path());
+    const MonitorLock::State lockState = lock.acquire();
+    if (lockState == MonitorLock::State::HeldByOther)
+        return otherMonitorRuns(lock, folder.path(), !headless && !options->testMail);
     // A folder without an alarm sound gets the program's own, so that the sound alarm is heard.
     DefaultAlarmSound::seed(folder.path(), DefaultAlarmSound::installedFiles(QCoreApplication::applicationDirPath()));
     AppContext context;
@@ -127,6 +149,8 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &TfrmTarnwick::requestTermination);
     app.setErrorSink([&window](const QString& text) { window->showError(text); });
     window->setCycleLimit(options->cycles);
+    if (lockState == MonitorLock::State::Held && lock.listen(headless))
+        QObject::connect(&lock, &MonitorLock::showRequested, window.get(), &TfrmTarnwick::N2Click);
     addStartupNotices(*window, folder);
     // A test mail ends the monitor before its window would be of use, so it never shows.
     const bool shown = !headless && !options->testMail;

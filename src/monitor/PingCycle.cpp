@@ -88,6 +88,7 @@ void PingCycle::bbPingClick()
     else
         pingOneByOne(count);
 
+    m_host.verdictsWritten();
     m_dispatch.DispatchDeferredAlarms();
     m_host.setPingEnabled(true);
     m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping结束。"));

@@ -45,6 +45,10 @@ public:
     virtual bool isPingEnabled() const = 0;
     virtual void setPingEnabled(bool enabled) = 0;
 
+    // Every address of the cycle has its verdict; the slow alarm channels (mail, telephone) come next,
+    // so what the cycle raised can be told now rather than after a mail exchange.
+    virtual void verdictsWritten() {}
+
     // The last step of every cycle: if tDisp is off, switch it on and set GroupBox9's caption to
     // "下次检测剩余时间：".
     virtual void switchCountdownOn() = 0;

@@ -98,7 +98,7 @@ void TrayIcon::makeEntry()
 {
     m_tray = new QSystemTrayIcon(m_alarm ? m_alarmIcon : m_normalIcon, this);
     m_tray->setObjectName(QStringLiteral("TrayIcon"));
-    m_tray->setToolTip(kTip);
+    m_tray->setToolTip(tipFor(m_alarmingCount));
     m_tray->setContextMenu(m_menu);
     connect(m_tray, &QSystemTrayIcon::activated, this, &TrayIcon::onActivated);
 }
@@ -153,6 +153,30 @@ void TrayIcon::setAlarmIcon(bool alarm)
     m_alarm = alarm;
     if (m_tray)
         m_tray->setIcon(alarm ? m_alarmIcon : m_normalIcon);
+}
+
+QString TrayIcon::tipFor(int alarmingCount)
+{
+    if (alarmingCount <= 0)
+        return kTip;
+    return kTip + QStringLiteral("\n当前报警地址：%1个").arg(alarmingCount);
+}
+
+void TrayIcon::setAlarmingCount(int count)
+{
+    if (count == m_alarmingCount)
+        return;
+    m_alarmingCount = count;
+    if (m_tray)
+        m_tray->setToolTip(tipFor(count));
+}
+
+void TrayIcon::showMessage(const QString& title, const QString& text)
+{
+    if (!m_tray)
+        return;
+    m_tray->showMessage(title, text, QSystemTrayIcon::Warning, kMessageMs);
+    emit messageShown(title, text);
 }
 
 void TrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason)

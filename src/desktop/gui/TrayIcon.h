@@ -22,7 +22,8 @@ class TrayIcon : public QObject {
 public:
     static inline const QString kTip = QStringLiteral("Tarnwicker网络检测员V2.0");
     static constexpr int kRetryMs = 3000;
-    static constexpr int kRetries = 200; // ten minutes
+    static constexpr int kRetries = 200;      // ten minutes
+    static constexpr int kMessageMs = 30'000; // how long a notice stays at the entry
 
     // Whether the desktop has a notification area now.
     using Probe = std::function<bool()>;
@@ -44,6 +45,14 @@ public:
     void setAlarmIcon(bool alarm);
     bool showsNormalIcon() const { return !m_alarm; }
 
+    // The tip adds how many addresses are alarming while an alarm is current (0: the caption alone).
+    void setAlarmingCount(int count);
+    // The caption, and below it "当前报警地址：N个" for a count above 0.
+    static QString tipFor(int alarmingCount);
+
+    // A notice in a balloon at the entry (where there is none, nothing is shown).
+    void showMessage(const QString& title, const QString& text);
+
     QMenu* menu() const { return m_menu; }
     // The entry itself; nullptr where there is no notification area.
     QSystemTrayIcon* systemTrayIcon() const { return m_tray; }
@@ -61,6 +70,7 @@ signals:
     void exitRequested();   // N1
     void doubleClicked();   // the window shows itself, or comes to the front when shown
     void becameAvailable(); // a notification area appeared after start-up and holds the entry now
+    void messageShown(const QString& title, const QString& text); // showMessage reached the entry
 
 private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
@@ -77,4 +87,5 @@ private:
     QIcon m_normalIcon;
     QIcon m_alarmIcon;
     bool m_alarm = false;
+    int m_alarmingCount = 0;
 };
