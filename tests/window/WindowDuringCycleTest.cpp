@@ -80,6 +80,31 @@ protected:
                  QStringLiteral("[PingPara]\r\nPingCount=1\r\nParallel=%1\r\nIgNormal=1\r\n").arg(GetParam()));
     }
 
+    // Clicks "Ping" and runs the cycle from the lab's probe namespace while the operator's hands act on
+    // a thread of their own, so that the window's thread only runs the cycle. The hands get the moment
+    // the cycle started; this returns once the cycle has ended and the hands are done.
+    void runCycleWith(TfrmTarnwick& w, const std::function<void(Clock::time_point started)>& hands)
+    {
+        Moment started;
+        std::thread operatorThread;
+        {
+            NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
+            ASSERT_TRUE(inLab.entered());
+            operatorThread = std::thread([&] {
+                if (started.waitFor(10000))
+                    hands(started.at);
+            });
+            QTimer::singleShot(0, w.ui().bbPing, [&] {
+                started.mark();
+                w.ui().bbPing->click();
+            });
+            EXPECT_TRUE(waitFor(
+                [&] { return started.seen && w.pane().info().lines().last().endsWith(QStringLiteral("Ping结束。")); },
+                60000));
+        }
+        operatorThread.join();
+    }
+
     std::optional<NetLab> m_lab;
 };
 
@@ -132,59 +157,43 @@ TEST_P(WindowDuringCycleTest, PageSwitchKeyPressAndCancelAreHandledWhileSilentHo
     const QPoint field = centreOf(ui.edtSendSrv);
     const QPoint cancel = centreOf(ui.bbCanc);
 
-    Moment cycleStarted, pageSwitched, keyTyped, pageSwitchedBack, pingEnabled;
+    Moment pageSwitched, keyTyped, pageSwitchedBack, cancelSent, pingEnabled;
     QObject::connect(ui.PageControl1, &QTabWidget::currentChanged,
                      [&](int index) { (index == 3 ? pageSwitched : pageSwitchedBack).mark(); });
     QObject::connect(ui.edtSendSrv, &QLineEdit::textChanged, [&] { keyTyped.mark(); });
     EnabledWatch watch(ui.bbPing, [&] {
-        if (cycleStarted.seen)
+        if (cancelSent.seen)
             pingEnabled.mark();
     });
-    QStringList paneAtCancel;
 
-    // The operator, on a thread of their own so that the window's thread only runs the cycle.
-    std::thread hands;
-    {
-        NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
-        ASSERT_TRUE(inLab.entered());
-        hands = std::thread([&] {
-            if (!cycleStarted.waitFor(10000))
-                return;
-            std::this_thread::sleep_for(milliseconds(300)); // the first request is in flight
-            const auto pageSent = clickAt(mailTab);
-            if (pageSwitched.waitFor(6000)) {
-                EXPECT_LT(msBetween(pageSent, pageSwitched.at), kPromptMs);
-            } else {
-                ADD_FAILURE() << "the page never switched";
-            }
-            clickAt(field);
-            std::this_thread::sleep_for(milliseconds(100));
-            const auto keySent = send({QStringLiteral("key"), QStringLiteral("7")});
-            if (keyTyped.waitFor(6000)) {
-                EXPECT_LT(msBetween(keySent, keyTyped.at), kPromptMs);
-            } else {
-                ADD_FAILURE() << "the key never reached the field";
-            }
-            // Cancel is on the ping page.
-            clickAt(pingTab);
-            if (!pageSwitchedBack.waitFor(6000))
-                ADD_FAILURE() << "the ping page never came back";
-            const auto cancelSent = clickAt(cancel);
-            if (pingEnabled.waitFor(6000)) {
-                EXPECT_LT(msBetween(cancelSent, pingEnabled.at), kPromptMs);
-            } else {
-                ADD_FAILURE() << "Cancel never enabled Ping";
-            }
-        });
-        QTimer::singleShot(0, ui.bbPing, [&] {
-            cycleStarted.mark();
-            ui.bbPing->click();
-        });
-        EXPECT_TRUE(waitFor(
-            [&] { return cycleStarted.seen && w.pane().info().lines().last().endsWith(QStringLiteral("Ping结束。")); },
-            30000));
-    }
-    hands.join();
+    runCycleWith(w, [&](Clock::time_point) {
+        std::this_thread::sleep_for(milliseconds(300)); // the first request is in flight
+        const auto pageSent = clickAt(mailTab);
+        if (pageSwitched.waitFor(6000)) {
+            EXPECT_LT(msBetween(pageSent, pageSwitched.at), kPromptMs);
+        } else {
+            ADD_FAILURE() << "the page never switched";
+        }
+        clickAt(field);
+        std::this_thread::sleep_for(milliseconds(100));
+        const auto keySent = send({QStringLiteral("key"), QStringLiteral("7")});
+        if (keyTyped.waitFor(6000)) {
+            EXPECT_LT(msBetween(keySent, keyTyped.at), kPromptMs);
+        } else {
+            ADD_FAILURE() << "the key never reached the field";
+        }
+        // Cancel is on the ping page.
+        clickAt(pingTab);
+        if (!pageSwitchedBack.waitFor(6000))
+            ADD_FAILURE() << "the ping page never came back";
+        cancelSent.mark();
+        const auto cancelClicked = clickAt(cancel);
+        if (pingEnabled.waitFor(6000)) {
+            EXPECT_LT(msBetween(cancelClicked, pingEnabled.at), kPromptMs);
+        } else {
+            ADD_FAILURE() << "Cancel never enabled Ping";
+        }
+    });
 
     // The addresses in flight when Cancel came got their verdicts; no later one was pinged.
     const QString pane = w.pane().info().lines().join(QLatin1Char('\n'));
@@ -206,40 +215,24 @@ TEST_P(WindowDuringCycleTest, TheTrayMenuOpensAtOnceWhileSilentHostsArePinged)
     const QPoint icon = w.tray().systemTrayIcon()->geometry().center();
     w.ui().mLine->setPlainText(QStringLiteral("203.0.113.1:静1\n203.0.113.2:静2"));
 
-    Moment cycleStarted, menuShown, menuHidden;
+    Moment menuShown, menuHidden;
     QObject::connect(w.tray().menu(), &QMenu::aboutToShow, [&] { menuShown.mark(); });
     QObject::connect(w.tray().menu(), &QMenu::aboutToHide, [&] { menuHidden.mark(); });
-    std::thread hands;
-    {
-        NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
-        ASSERT_TRUE(inLab.entered());
-        hands = std::thread([&] {
-            if (!cycleStarted.waitFor(10000))
-                return;
-            std::this_thread::sleep_for(milliseconds(300)); // the first request is in flight
-            // The pointer comes from elsewhere, as an operator's does (it may rest on the entry
-            // since a test before).
-            send({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("640"), QStringLiteral("600")});
-            const auto clickSent =
-                send({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(icon.x()),
-                      QString::number(icon.y()), QStringLiteral("click"), QStringLiteral("3")});
-            if (menuShown.waitFor(6000)) {
-                EXPECT_LT(msBetween(clickSent, menuShown.at), kPromptMs);
-            } else {
-                ADD_FAILURE() << "the tray menu never opened";
-            }
-            send({QStringLiteral("key"), QStringLiteral("Escape")});
-            EXPECT_TRUE(menuHidden.waitFor(6000)) << "Escape did not close the tray menu";
-        });
-        QTimer::singleShot(0, w.ui().bbPing, [&] {
-            cycleStarted.mark();
-            w.ui().bbPing->click();
-        });
-        EXPECT_TRUE(waitFor(
-            [&] { return cycleStarted.seen && w.pane().info().lines().last().endsWith(QStringLiteral("Ping结束。")); },
-            30000));
-    }
-    hands.join();
+    runCycleWith(w, [&](Clock::time_point) {
+        std::this_thread::sleep_for(milliseconds(300)); // the first request is in flight
+        // The pointer comes from elsewhere, as an operator's does (it may rest on the entry since a
+        // test before).
+        send({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("640"), QStringLiteral("600")});
+        const auto clickSent = send({QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(icon.x()),
+                                     QString::number(icon.y()), QStringLiteral("click"), QStringLiteral("3")});
+        if (menuShown.waitFor(6000)) {
+            EXPECT_LT(msBetween(clickSent, menuShown.at), kPromptMs);
+        } else {
+            ADD_FAILURE() << "the tray menu never opened";
+        }
+        send({QStringLiteral("key"), QStringLiteral("Escape")});
+        EXPECT_TRUE(menuHidden.waitFor(6000)) << "Escape did not close the tray menu";
+    });
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.pane().info().lines().join(QLatin1Char('\n')).contains(QStringLiteral("203.0.113.2:静2网络不通")));
 }
@@ -276,45 +269,29 @@ TEST_P(WindowDuringCycleTest, MessageBoxesHeldOpenLeaveRoundTripsAndTimeoutsToTh
         prompter.message(QStringLiteral("测试"), QStringLiteral("请稍候"), Prompter::Icon::Information);
         box.closed.mark();
     };
-    Moment cycleStarted;
-    std::thread hands;
-    {
-        NetNamespaces::ThreadInNamespace inLab(m_lab->name(NetLab::Ns::Probe));
-        ASSERT_TRUE(inLab.entered());
-        hands = std::thread([&] {
-            auto holdAndClose = [&](Box& box) {
-                if (!box.shown.waitFor(3000)) {
-                    ADD_FAILURE() << "the message box never showed";
-                    return;
-                }
-                std::this_thread::sleep_until(box.shown.at + milliseconds(kHeldMs));
-                send({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box.id)});
-                send({QStringLiteral("key"), QStringLiteral("Return")});
-                EXPECT_TRUE(box.closed.waitFor(3000)) << "Return did not close the message box";
-            };
-            if (!cycleStarted.waitFor(10000))
+    runCycleWith(w, [&](Clock::time_point started) {
+        auto holdAndClose = [&](Box& box) {
+            if (!box.shown.waitFor(3000)) {
+                ADD_FAILURE() << "the message box never showed";
                 return;
-            std::this_thread::sleep_for(milliseconds(100)); // the host's request is in flight
-            QMetaObject::invokeMethod(
-                &w, [&] { openBox(boxes[0]); }, Qt::QueuedConnection);
-            holdAndClose(boxes[0]);
-            // The silent host's request went out with the first (side by side) or once the first box
-            // let the host's verdict be written (one after the other).
-            const auto silentSent = GetParam() == 1 ? boxes[0].closed.at : cycleStarted.at;
-            std::this_thread::sleep_until(silentSent + milliseconds(3500));
-            QMetaObject::invokeMethod(
-                &w, [&] { openBox(boxes[1]); }, Qt::QueuedConnection);
-            holdAndClose(boxes[1]);
-        });
-        QTimer::singleShot(0, w.ui().bbPing, [&] {
-            cycleStarted.mark();
-            w.ui().bbPing->click();
-        });
-        EXPECT_TRUE(waitFor([&] { return boxes[1].closed.seen.load(); }, 30000));
-        EXPECT_TRUE(
-            waitFor([&] { return w.pane().info().lines().last().endsWith(QStringLiteral("Ping结束。")); }, 10000));
-    }
-    hands.join();
+            }
+            std::this_thread::sleep_until(box.shown.at + milliseconds(kHeldMs));
+            send({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(box.id)});
+            send({QStringLiteral("key"), QStringLiteral("Return")});
+            EXPECT_TRUE(box.closed.waitFor(3000)) << "Return did not close the message box";
+        };
+        std::this_thread::sleep_for(milliseconds(100)); // the host's request is in flight
+        QMetaObject::invokeMethod(
+            &w, [&] { openBox(boxes[0]); }, Qt::QueuedConnection);
+        holdAndClose(boxes[0]);
+        // The silent host's request went out with the first (side by side) or once the first box
+        // let the host's verdict be written (one after the other).
+        const auto silentSent = GetParam() == 1 ? boxes[0].closed.at : started;
+        std::this_thread::sleep_until(silentSent + milliseconds(3500));
+        QMetaObject::invokeMethod(
+            &w, [&] { openBox(boxes[1]); }, Qt::QueuedConnection);
+        holdAndClose(boxes[1]);
+    });
     for (const Box& box : boxes)
         EXPECT_GE(msBetween(box.shown.at, box.closed.at), kHeldMs);
 
