@@ -10,6 +10,8 @@
 #include "platform/TerminationFlag.h"
 #include "platform/TerminationSignals.h"
 #include "platform/TerminationWatchdog.h"
+#include "records/GraphCommand.h"
+#include "records/HistoryStore.h"
 #include "records/ReportCommand.h"
 
 #include <QApplication>
@@ -55,6 +57,16 @@ int printReport(const AppOptions& options)
     return result.exitCode;
 }
 
+// --graph: the latency graph of one address from the history, for servers and scripts.
+int drawGraph(const AppOptions& options)
+{
+    const QString folder = HistoryStore::folderIn(programFolderOf(options).path());
+    const GraphCommandResult result = runGraphCommand(folder, options.graphKey, options.graphRange, options.graphOut);
+    if (result.exitCode != 0)
+        std::fputs((result.errorText + u'\n').toUtf8().constData(), stderr);
+    return result.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -81,6 +93,12 @@ int main(int argc, char* argv[])
         // The report needs no window; the core application knows the program's folder.
         QCoreApplication core(argc, argv);
         return printReport(*options);
+    }
+
+    if (!options->graphKey.isEmpty()) {
+        TerminationSignals::restoreDefault();
+        QCoreApplication core(argc, argv);
+        return drawGraph(*options);
     }
 
     DisplayChoice display(options->headless);

@@ -4,9 +4,12 @@
 #include "alarm/AlarmKind.h"
 #include "monitor/AddressLine.h"
 #include "monitor/EchoProbe.h"
+#include "monitor/HistorySink.h"
 #include "monitor/PingCycleHost.h"
 #include "monitor/PingVerdict.h"
 #include "monitor/TextSplit.h"
+
+#include <QDateTime>
 
 #include <exception>
 #include <functional>
@@ -88,6 +91,8 @@ void PingCycle::bbPingClick()
     else
         pingOneByOne(count);
 
+    if (m_history)
+        m_history->cycleEnded();
     m_dispatch.DispatchDeferredAlarms();
     m_host.setPingEnabled(true);
     m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping结束。"));
@@ -166,6 +171,8 @@ PingCycle::Tally PingCycle::tallyOutcomes(int index, const std::vector<ParallelP
             tally.rttSum += outcome->msRoundTripTime;
             if (outcome->replyStatusType != ReplyStatusType::Echo)
                 text = failureText(outcome->replyStatusType);
+            else
+                tally.answered.push_back(outcome->msRoundTripTime);
         }
         if (!text.isEmpty()) {
             ++tally.failed;
@@ -216,11 +223,23 @@ std::optional<PingCycle::Tally> PingCycle::sendEchoRequests(int index, int count
         tally.rttSum += result.msRoundTripTime;
         if (result.replyStatusType != ReplyStatusType::Echo)
             fail(failureText(result.replyStatusType));
+        else
+            tally.answered.push_back(result.msRoundTripTime);
     }
     return tally;
 }
 
 void PingCycle::giveVerdict(int index, int count, const Tally& tally, int storedQuality)
+{
+    writeVerdict(index, count, tally, storedQuality);
+    // Every address's cycle, normal or not, after its verdict line.
+    if (m_history) {
+        m_history->record({AddressLine::entryKey(m_host.addressLine(index)), QDateTime::currentMSecsSinceEpoch(),
+                           tally.answered, count, tally.failed});
+    }
+}
+
+void PingCycle::writeVerdict(int index, int count, const Tally& tally, int storedQuality)
 {
     auto entryKey = [&] { return AddressLine::entryKey(m_host.addressLine(index)); };
     const int failed = tally.failed;

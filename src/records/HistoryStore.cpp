@@ -1,0 +1,190 @@
+#include "records/HistoryStore.h"
+
+#include "records/HistoryFileName.h"
+#include "records/HistoryValues.h"
+#include "records/RrdFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+std::time_t roundUpToStep(qint64 seconds)
+{
+    return std::time_t((seconds + RrdFile::kStep - 1) / RrdFile::kStep * RrdFile::kStep);
+}
+
+} // namespace
+
+HistoryStore::HistoryStore(const QString& folder, QObject* parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_thread([this] { run(); })
+{}
+
+HistoryStore::~HistoryStore()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+QString HistoryStore::folderIn(const QString& dataDir)
+{
+    return QDir(dataDir).filePath(QStringLiteral("history"));
+}
+
+QString HistoryStore::filePath(const QString& key) const
+{
+    return QDir(m_folder).filePath(HistoryFileName::fromKey(key));
+}
+
+void HistoryStore::record(const HistorySample& sample)
+{
+    if (sample.key.isEmpty())
+        return; // a line without an address
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.emplace_back(sample);
+    }
+    m_wake.notify_one();
+}
+
+void HistoryStore::cycleEnded()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.emplace_back(CycleEnd{});
+    }
+    m_wake.notify_one();
+}
+
+void HistoryStore::waitUntilWritten()
+{
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_jobs.empty() && !m_busy; });
+}
+
+void HistoryStore::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+        if (m_jobs.empty())
+            return; // stopped, and everything handed in is written
+        const Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_busy = true;
+        lock.unlock();
+        if (const auto* sample = std::get_if<HistorySample>(&job)) {
+            write(*sample);
+        } else {
+            // A cycle without a failed write ends a run of failures: the next one is told again.
+            m_failing = m_failedInCycle && m_failing;
+            m_failedInCycle = false;
+            QMetaObject::invokeMethod(this, &HistoryStore::cycleWritten, Qt::QueuedConnection);
+        }
+        lock.lock();
+        m_busy = false;
+        if (m_jobs.empty())
+            m_idle.notify_all();
+    }
+}
+
+void HistoryStore::write(const HistorySample& sample)
+{
+    if (!QDir().mkpath(m_folder)) {
+        failed(m_folder, QStringLiteral("无法创建文件夹"));
+        return;
+    }
+    // A damaged file is set aside and the sample begins a new one.
+    if (writeOnce(sample) == Outcome::Damaged && setAside(filePath(sample.key)))
+        writeOnce(sample);
+}
+
+HistoryStore::Outcome HistoryStore::writeOnce(const HistorySample& sample)
+{
+    const QString path = filePath(sample.key);
+    const std::time_t t = roundUpToStep(sample.msecsSinceEpoch / 1000);
+    QString error;
+    std::optional<std::time_t> last = lastWritten(sample.key, path);
+    if (!last)
+        return Outcome::Failed;
+    if (*last == 0) {
+        if (!RrdFile::create(path, t - RrdFile::kStep, &error)) {
+            failed(path, error);
+            return Outcome::Failed;
+        }
+        *last = t - RrdFile::kStep;
+    }
+    // Cycles missed (the monitor paused or not running): that time stays unmeasured instead of
+    // taking this cycle's values.
+    const std::time_t interval = roundUpToStep(qMax(sample.intervalSeconds, RrdFile::kStep));
+    bool written = true;
+    if (sample.intervalSeconds > 0 && t - *last > 2 * interval)
+        written = RrdFile::updateUnknown(path, t - interval, &error);
+    written = written && RrdFile::update(path, t, HistoryValues::of(sample), &error);
+    if (!written) {
+        m_last.remove(sample.key);
+        // A file that opens for writing and still cannot be written is damaged.
+        QFile probe(path);
+        if (probe.open(QIODevice::ReadWrite))
+            return Outcome::Damaged;
+        failed(path, error);
+        return Outcome::Failed;
+    }
+    m_last[sample.key] = qMax(*last, t);
+    return Outcome::Written;
+}
+
+std::optional<std::time_t> HistoryStore::lastWritten(const QString& key, const QString& path)
+{
+    if (const auto known = m_last.constFind(key); known != m_last.constEnd())
+        return *known;
+    if (!QFileInfo::exists(path))
+        return 0;
+    QString error;
+    if (const std::optional<std::time_t> last = RrdFile::lastUpdate(path, &error))
+        return *last;
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly)) {
+        failed(path, error);
+        return std::nullopt;
+    }
+    probe.close();
+    return setAside(path) ? std::optional<std::time_t>(0) : std::nullopt;
+}
+
+bool HistoryStore::setAside(const QString& path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss"));
+    QString aside = path + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside) && n < 100; ++n)
+        aside = path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+    if (QFileInfo::exists(aside) || !QFile::rename(path, aside)) {
+        failed(path, QStringLiteral("文件已损坏，且无法改名"));
+        return false;
+    }
+    post(QStringLiteral("历史记录文件已损坏，已改名为%1，重新开始记录。").arg(QDir::toNativeSeparators(aside)));
+    return true;
+}
+
+void HistoryStore::failed(const QString& where, const QString& reason)
+{
+    m_failedInCycle = true;
+    if (m_failing)
+        return;
+    m_failing = true;
+    post(QStringLiteral("历史记录写入失败（%1）：%2").arg(QDir::toNativeSeparators(where), reason));
+}
+
+void HistoryStore::post(const QString& line)
+{
+    QMetaObject::invokeMethod(
+        this, [this, line] { Q_EMIT lineForPane(line); }, Qt::QueuedConnection);
+}
