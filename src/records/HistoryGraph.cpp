@@ -45,9 +45,9 @@ struct Band {
 };
 const Band kBands[] = {
     {0.0, "#00C000", "无丢包"},
-    {0.25, "#0060FF", "丢包≤25%%"},
-    {0.5, "#FF00FF", "丢包≤50%%"},
-    {0.999, "#FF0000", "丢包>50%%"},
+    {0.25, "#0060FF", "丢包≤25%"},
+    {0.5, "#FF00FF", "丢包≤50%"},
+    {0.999, "#FF0000", "丢包>50%"},
 };
 
 // A path inside a graph definition: its colons are escaped.
