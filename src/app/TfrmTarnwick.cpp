@@ -438,7 +438,8 @@ void TfrmTarnwick::createMonitor()
         std::make_unique<HistoryControl>(this, m_context.dataDir,
                                          HistoryControl::Host{[this] { return spinValue(m_ui.sePingInterval) * 60; },
                                                               [this](const QString& line) { AddInfo(line); }});
-    m_cycle->setHistory(m_history.get());
+    if (m_context.keepHistory)
+        m_cycle->setHistory(m_history.get());
     m_tDisp.setInterval(1000);
     connect(&m_tDisp, &QTimer::timeout, this, &TfrmTarnwick::tDispTimer);
 }
