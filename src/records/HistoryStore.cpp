@@ -26,6 +26,7 @@ HistoryStore::HistoryStore(const QString& folder, QObject* parent)
 
 HistoryStore::~HistoryStore()
 {
+    handOver(false); // what a cycle cut short left
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
@@ -46,21 +47,25 @@ QString HistoryStore::filePath(const QString& key) const
 
 void HistoryStore::record(const HistorySample& sample)
 {
-    if (sample.key.isEmpty())
-        return; // a line without an address
-    {
-        std::lock_guard lock(m_mutex);
-        m_jobs.emplace_back(sample);
-    }
-    m_wake.notify_one();
+    if (!sample.key.isEmpty()) // a line without an address has no history
+        m_pending.push_back(sample);
 }
 
 void HistoryStore::cycleEnded()
 {
+    handOver(true);
+}
+
+void HistoryStore::handOver(bool cycleEnd)
+{
     {
         std::lock_guard lock(m_mutex);
-        m_jobs.emplace_back(CycleEnd{});
+        for (HistorySample& sample : m_pending)
+            m_jobs.emplace_back(std::move(sample));
+        if (cycleEnd)
+            m_jobs.emplace_back(CycleEnd{});
     }
+    m_pending.clear();
     m_wake.notify_one();
 }
 

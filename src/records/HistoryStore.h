@@ -13,10 +13,12 @@
 #include <optional>
 #include <thread>
 #include <variant>
+#include <vector>
 
-// The round-trip history: one round-robin file per entry key in one folder, written on a thread of
-// its own so that no verdict waits for a disk. The samples of a cycle are written while the cycle
-// goes on; when the last of them is in, cycleWritten() says so (the graphs draw anew).
+// The round-trip history: one round-robin file per entry key in one folder. The samples of a cycle
+// are kept until it ends and then written on a thread of its own, so that neither a verdict nor the
+// cycle waits for a disk (nor shares the processor with the writing); when the last of them is in,
+// cycleWritten() says so (the graphs draw anew). record() and cycleEnded() belong to one thread.
 //
 // A write that fails costs the history that sample and nothing else. A folder that cannot be
 // written (read-only, full) gives one line when the failures begin, and another only after a cycle
@@ -36,7 +38,7 @@ public:
     void record(const HistorySample& sample) override;
     void cycleEnded() override;
 
-    // Returns once everything handed in so far is written (or has failed).
+    // Returns once every cycle ended so far is written (or has failed).
     void waitUntilWritten();
 
 Q_SIGNALS:
@@ -47,6 +49,7 @@ private:
     struct CycleEnd {};
     using Job = std::variant<HistorySample, CycleEnd>;
 
+    void handOver(bool cycleEnd);
     void run();
     enum class Outcome { Written, Failed, Damaged };
     void write(const HistorySample& sample);
@@ -58,6 +61,7 @@ private:
     void post(const QString& line);
 
     const QString m_folder;
+    std::vector<HistorySample> m_pending; // of the cycle under way
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_idle;

@@ -14,6 +14,7 @@ dpkg-deb -f "$deb" Depends > "$work/depends"
 expect_contains "$work/depends" "libqt6core6"
 expect_contains "$work/depends" "libqt6widgets6"
 expect_contains "$work/depends" "libc6"
+expect_contains "$work/depends" "librrd8"
 
 # dpkg waits for nobody: retry while another installation holds its lock.
 dpkg_locked() { for _ in $(seq 60); do "$@" && return 0; sleep 2; done; return 1; }
@@ -37,6 +38,7 @@ timeout 60 "$exe" --headless --cycles 1 --data-dir "$work/root-data" >"$work/roo
 expect_contains "$work/root.out" "Ping结束。"
 expect_contains "$work/root.out" "127.0.0.1:本地网络正常！网络质量：100%"
 ls "$work"/root-data/log*.txt >/dev/null || fail "no log file"
+ls "$work"/root-data/history/127.0.0.1%3A*.rrd >/dev/null || fail "no history file"
 
 # As a user without privilege, with no --data-dir: the executable's folder is the package's, so
 # the files go to his own data folder, seeded with the local address; the capability lets him ping.
