@@ -25,7 +25,7 @@ const RangeInfo kInfo[] = {
     {HistoryGraph::Range::Hours3, "3h", "3小时", 3 * 3600, "MINUTE:10:HOUR:1:MINUTE:30:0:%H:%M"},
     {HistoryGraph::Range::Hours30, "30h", "30小时", 30 * 3600, "HOUR:1:HOUR:6:HOUR:6:0:%d日%H时"},
     {HistoryGraph::Range::Days10, "10d", "10天", 10 * 86400, "HOUR:12:DAY:1:DAY:1:86400:%m月%d日"},
-    {HistoryGraph::Range::Year, "1y", "1年", 365 * 86400, "DAY:7:MONTH:1:MONTH:1:2592000:%Y年%m月"},
+    {HistoryGraph::Range::Year, "1y", "1年", 365 * 86400, "DAY:7:MONTH:1:MONTH:1:2592000:%m月"},
 };
 
 const RangeInfo& info(HistoryGraph::Range range)
@@ -74,7 +74,7 @@ QStringList graphArguments(const QString& rrdPath, const QString& key, HistoryGr
         QStringLiteral("--title=%1  %2").arg(key, QString::fromUtf8(r.caption)),
         QStringLiteral("--vertical-label=往返时间（毫秒）"),
         QStringLiteral("--x-grid=%1").arg(QString::fromUtf8(r.grid)), QStringLiteral("--lower-limit=0"),
-        QStringLiteral("--slope-mode"), QStringLiteral("--watermark= "),
+        QStringLiteral("--slope-mode"), QStringLiteral("--disable-rrdtool-tag"),
         QStringLiteral("DEF:loss=%1:loss:AVERAGE").arg(file), QStringLiteral("DEF:up=%1:up:AVERAGE").arg(file),
         QStringLiteral("DEF:median=%1:median:AVERAGE").arg(file),
         QStringLiteral("DEF:low=%1:rtt1:%2").arg(file, fastest), QStringLiteral("DEF:q1=%1:rtt2:AVERAGE").arg(file),
