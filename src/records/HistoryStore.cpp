@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 std::time_t roundUpToStep(qint64 seconds)
@@ -80,14 +82,19 @@ void HistoryStore::run()
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
-        if (m_jobs.empty())
-            return; // stopped, and everything handed in is written
+        if (m_jobs.empty()) {
+            // Stopped, and everything handed in is written but the steps still being gathered.
+            lock.unlock();
+            for (const HistorySample& gathered : std::as_const(m_gathering))
+                write(gathered);
+            return;
+        }
         const Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
         m_busy = true;
         lock.unlock();
         if (const auto* sample = std::get_if<HistorySample>(&job)) {
-            write(*sample);
+            take(*sample);
         } else {
             // A cycle without a failed write ends a run of failures: the next one is told again.
             m_failing = m_failedInCycle && m_failing;
@@ -101,6 +108,31 @@ void HistoryStore::run()
     }
 }
 
+void HistoryStore::take(const HistorySample& sample)
+{
+    // Cycles closer together than a step are gathered into one sample of that step, written once
+    // the step is over: every cycle's round trips and losses count, none is dropped.
+    const auto gathering = m_gathering.find(sample.key);
+    if (sample.intervalSeconds > 0 && sample.intervalSeconds < RrdFile::kStep) {
+        if (gathering == m_gathering.end()) {
+            m_gathering.insert(sample.key, sample);
+        } else if (stepOf(*gathering) == stepOf(sample)) {
+            gathering->roundTrips.insert(gathering->roundTrips.end(), sample.roundTrips.begin(),
+                                         sample.roundTrips.end());
+            gathering->sent += sample.sent;
+            gathering->lost += sample.lost;
+        } else {
+            write(std::exchange(*gathering, sample));
+        }
+        return;
+    }
+    if (gathering != m_gathering.end()) {
+        write(*gathering);
+        m_gathering.erase(gathering);
+    }
+    write(sample);
+}
+
 void HistoryStore::write(const HistorySample& sample)
 {
     if (!QDir().mkpath(m_folder)) {
@@ -112,10 +144,15 @@ void HistoryStore::write(const HistorySample& sample)
         writeOnce(sample);
 }
 
+std::time_t HistoryStore::stepOf(const HistorySample& sample)
+{
+    return roundUpToStep(sample.msecsSinceEpoch / 1000);
+}
+
 HistoryStore::Outcome HistoryStore::writeOnce(const HistorySample& sample)
 {
     const QString path = filePath(sample.key);
-    const std::time_t t = roundUpToStep(sample.msecsSinceEpoch / 1000);
+    const std::time_t t = stepOf(sample);
     QString error;
     std::optional<std::time_t> last = lastWritten(sample.key, path);
     if (!last)

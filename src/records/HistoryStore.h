@@ -19,6 +19,7 @@
 // are kept until it ends and then written on a thread of its own, so that neither a verdict nor the
 // cycle waits for a disk (nor shares the processor with the writing); when the last of them is in,
 // cycleWritten() says so (the graphs draw anew). record() and cycleEnded() belong to one thread.
+// Cycles less than a step (5 minutes) apart are gathered and written as one when their step is over.
 //
 // A write that fails costs the history that sample and nothing else. A folder that cannot be
 // written (read-only, full) gives one line when the failures begin, and another only after a cycle
@@ -52,7 +53,9 @@ private:
     void handOver(bool cycleEnd);
     void run();
     enum class Outcome { Written, Failed, Damaged };
+    void take(const HistorySample& sample);
     void write(const HistorySample& sample);
+    static std::time_t stepOf(const HistorySample& sample); // the end of the step it stands for
     Outcome writeOnce(const HistorySample& sample);
     // The time the file has been written up to; nullopt (and the failure reported) when it cannot be read.
     std::optional<std::time_t> lastWritten(const QString& key, const QString& path);
@@ -70,7 +73,8 @@ private:
     bool m_stop = false;
     // Owned by the writing thread.
     QHash<QString, std::time_t> m_last;
-    bool m_failing = false; // a failure has been told and no cycle has gone without one since
+    QHash<QString, HistorySample> m_gathering; // by key: the cycles of a step not yet over
+    bool m_failing = false;                    // a failure has been told and no cycle has gone without one since
     bool m_failedInCycle = false;
     std::thread m_thread;
 };

@@ -93,6 +93,30 @@ TEST(HistoryStore, AChangedIntervalKeepsTheHistoryReadableAndMissedCyclesStayUnm
     EXPECT_EQ(valueAt(rows, kT0 + 9300, "median"), 50);
 }
 
+TEST(HistoryStore, CyclesCloserThanAStepAreGatheredIntoIt)
+{
+    QTemporaryDir dir;
+    const QString key = QStringLiteral("k");
+    {
+        StoreUnderTest s(dir.path());
+        // Every minute: five cycles in the first step, one lost whole, then two in the next.
+        s.write({sampleAt(key, kT0 + 60, {10, 11}, 2, 60)});
+        s.write({sampleAt(key, kT0 + 120, {}, 2, 60)});
+        s.write({sampleAt(key, kT0 + 180, {12, 13}, 2, 60)});
+        s.write({sampleAt(key, kT0 + 240, {14, 90}, 2, 60)});
+        s.write({sampleAt(key, kT0 + 300, {15, 16}, 2, 60)});
+        s.write({sampleAt(key, kT0 + 360, {30}, 2, 60)});
+        EXPECT_EQ(valueAt(fetch(s.store().filePath(key), "AVERAGE", kT0, kT0 + 300), kT0 + 300, "loss"), 0.2);
+        s.write({sampleAt(key, kT0 + 420, {40}, 2, 60)});
+    } // the step still being gathered is written when the monitor ends
+    const RrdFile::Rows rows = fetch(QDir(dir.path()).filePath(QStringLiteral("k.rrd")), "AVERAGE", kT0, kT0 + 600);
+    EXPECT_EQ(valueAt(rows, kT0 + 300, "rtt1"), 10);
+    EXPECT_EQ(valueAt(rows, kT0 + 300, "rtt4"), 90);
+    EXPECT_EQ(valueAt(rows, kT0 + 300, "median"), 13.5);
+    EXPECT_EQ(valueAt(rows, kT0 + 600, "loss"), 0.5);
+    EXPECT_EQ(valueAt(rows, kT0 + 600, "median"), 35);
+}
+
 TEST(HistoryStore, TheYearKeepsEachDaysMedianMinimumMaximumAndLoss)
 {
     QTemporaryDir dir;
