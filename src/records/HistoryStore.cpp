@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 #include <utility>
 
@@ -173,11 +174,14 @@ HistoryStore::Outcome HistoryStore::writeOnce(const HistorySample& sample)
     written = written && RrdFile::update(path, t, HistoryValues::of(sample), &error);
     if (!written) {
         m_last.remove(sample.key);
-        // A file that opens for writing and still cannot be written is damaged.
+        // A file that opens for writing and still cannot be written is damaged, unless the disk is
+        // full (a copy-on-write file system needs room to change a file in place).
         QFile probe(path);
-        if (probe.open(QIODevice::ReadWrite))
+        const QStorageInfo disk(m_folder);
+        const bool full = disk.isValid() && disk.bytesAvailable() < RrdFile::kMaxSize;
+        if (!full && probe.open(QIODevice::ReadWrite))
             return Outcome::Damaged;
-        failed(path, error);
+        failed(path, full ? QStringLiteral("磁盘空间不足") : error);
         return Outcome::Failed;
     }
     m_last[sample.key] = qMax(*last, t);
