@@ -11,7 +11,7 @@ PREFIX    ?=
 # What building and running the monitor needs.
 RUN_PACKAGES = build-essential cmake g++ pkg-config \
                qt6-base-dev qt6-multimedia-dev qt6-serialport-dev \
-               libsndfile1-dev libsamplerate0-dev \
+               libsndfile1-dev libsamplerate0-dev librrd-dev \
                libxcb1-dev fonts-wqy-microhei qt6-translations-l10n libcap2-bin
 
 # What the tests and benchmarks need besides.
@@ -19,7 +19,7 @@ TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
                 iproute2 iputils-ping \
                 python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
                 xvfb trayer x11-utils openbox xdotool samba smbclient \
-                desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester dbus-daemon
+                desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester dbus-daemon rrdtool
 
 # What the benchmarks compare with; neither the monitor nor its tests need it.
 BENCH_PACKAGES = fping

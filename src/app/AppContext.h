@@ -30,4 +30,6 @@ struct AppContext {
     std::optional<int> alarmPort;
     // Serial devices named on the command line, offered as telephone lines besides the ports found.
     QStringList modems;
+    // Whether the cycles keep the round-trip history (the benchmark compares without).
+    bool keepHistory = true;
 };

@@ -45,6 +45,15 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
             if (!address)
                 return std::nullopt;
             options.reportAddress = *address;
+        } else if (arg == QStringLiteral("--graph") || arg == QStringLiteral("--range") ||
+                   arg == QStringLiteral("--out")) {
+            const auto text = value();
+            if (!text)
+                return std::nullopt;
+            QString& field = arg == QStringLiteral("--graph")   ? options.graphKey
+                             : arg == QStringLiteral("--range") ? options.graphRange
+                                                                : options.graphOut;
+            field = *text;
         } else if (arg == QStringLiteral("--modem")) {
             const auto path = value();
             if (!path)
@@ -59,6 +68,12 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
         *error = QStringLiteral("--report and --address go together");
         return std::nullopt;
     }
+    const int graphParts =
+        int(!options.graphKey.isEmpty()) + int(!options.graphRange.isEmpty()) + int(!options.graphOut.isEmpty());
+    if (graphParts != 0 && graphParts != 3) {
+        *error = QStringLiteral("--graph, --range and --out go together");
+        return std::nullopt;
+    }
     return options;
 }
 
@@ -67,6 +82,7 @@ QString AppOptions::usage()
     return QStringLiteral(
         "usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N] [--modem PATH]...\n"
         "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
+        "       tarnwicker [--data-dir DIR] --graph KEY --range 3h|30h|10d|1y --out FILE.png\n"
         "       tarnwicker --help | --version\n"
         "  --data-dir DIR  the program's folder (Para.ini, lists, logs);\n"
         "                  default: the executable's folder\n"
@@ -77,6 +93,10 @@ QString AppOptions::usage()
         "  --modem PATH    a serial device to offer as a telephone line besides the ports found\n"
         "  --report P      print the alarm report of period P for the address key of --address\n"
         "                  (the lines the report pane would show) without starting the monitor\n"
+        "  --graph KEY     draw the latency graph of the entry key KEY from the history\n"
+        "                  (the folder history of the program's folder) without starting the monitor\n"
+        "  --range R       its range: 3h, 30h, 10d or 1y\n"
+        "  --out FILE      the PNG file to write\n"
         "  --help, -h      print this text\n"
         "  --version       print the version\n");
 }

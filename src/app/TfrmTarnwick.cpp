@@ -6,6 +6,7 @@
 #include "app/AddressStandingHighlighter.h"
 #include "app/AlarmNotifier.h"
 #include "app/DefaultButtons.h"
+#include "app/HistoryControl.h"
 #include "app/MemoLines.h"
 #include "app/NetworkPage.h"
 #include "app/PingCycleWindowHost.h"
@@ -442,6 +443,12 @@ void TfrmTarnwick::createMonitor()
     // A probe put in by the caller answers for every address, one after the other.
     m_cycle =
         std::make_unique<PingCycle>(*m_cycleHost, probe, *m_dispatch, m_context.probe ? nullptr : &m_parallelIcmp);
+    m_history =
+        std::make_unique<HistoryControl>(this, m_context.dataDir,
+                                         HistoryControl::Host{[this] { return spinValue(m_ui.sePingInterval) * 60; },
+                                                              [this](const QString& line) { AddInfo(line); }});
+    if (m_context.keepHistory)
+        m_cycle->setHistory(m_history.get());
     m_tDisp.setInterval(1000);
     connect(&m_tDisp, &QTimer::timeout, this, &TfrmTarnwick::tDispTimer);
 }
@@ -599,6 +606,11 @@ void TfrmTarnwick::Label8Click()
         m_pane.appendDirect(line);
 }
 
+void TfrmTarnwick::showHistoryGraph()
+{
+    m_history->showGraph(AddressLine::entryKey(caretLineText()));
+}
+
 // ---- mail alarm
 
 void TfrmTarnwick::createMailAlarm()
@@ -716,6 +728,8 @@ void TfrmTarnwick::connectHandlers()
     connect(m_ui.MenuItem2, &QAction::triggered, this, &TfrmTarnwick::ToolButton12Click);
     connect(m_ui.ToolButton13, &QToolButton::clicked, this, &TfrmTarnwick::ToolButton13Click);
     connect(m_ui.MenuItem3, &QAction::triggered, this, &TfrmTarnwick::ToolButton13Click);
+    connect(m_ui.tbHistory, &QToolButton::clicked, this, &TfrmTarnwick::showHistoryGraph);
+    connect(m_ui.miHistory, &QAction::triggered, this, &TfrmTarnwick::showHistoryGraph);
 
     m_soundPage->wire(m_events);
     DefaultButtons::install(this, m_ui.bbPing, m_ui.bbCanc);

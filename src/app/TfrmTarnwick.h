@@ -17,6 +17,7 @@
 class AlarmDispatch;
 class AlarmNotifier;
 class AlarmSounds;
+class HistoryControl;
 class MailAlarm;
 class Mply;
 class NetworkPage;
@@ -142,6 +143,9 @@ public:
     void ToolButton12Click();
     void ToolButton13Click();
     void Label8Click();
+    // "历史曲线": the latency graph of the caret line's address.
+    void showHistoryGraph();
+    HistoryControl& history() { return *m_history; }
 
     // The mail alarm.
     void SendAlarmMail(const QString& subject);
@@ -193,6 +197,7 @@ private:
     ParallelProbe m_parallelIcmp;
     std::unique_ptr<AlarmDispatch> m_dispatch;
     std::unique_ptr<NetworkPage> m_network;
+    std::unique_ptr<HistoryControl> m_history;
     std::unique_ptr<PingCycleWindowHost> m_cycleHost;
     std::unique_ptr<PingCycle> m_cycle;
     Countdown m_countdown;

@@ -386,8 +386,9 @@ void buildAddressList(WindowUi& ui, QWidget* parent)
     ui.ToolButton12 =
         toolButton(g, "ToolButton12", QStringLiteral("生成当月报警情况明细"), QStyle::SP_FileDialogListView);
     ui.ToolButton13 = toolButton(g, "ToolButton13", QStringLiteral("生成当年报警情况明细"), QStyle::SP_DirIcon);
+    ui.tbHistory = toolButton(g, "tbHistory", QStringLiteral("历史曲线"), QStyle::SP_FileDialogBack);
     ui.ToolBar1 = toolRow(g, {ui.ToolButton1, ui.ToolButton2, ui.ToolButton3, ui.ToolButton7, ui.ToolButton9,
-                              ui.ToolButton12, ui.ToolButton13});
+                              ui.ToolButton12, ui.ToolButton13, ui.tbHistory});
     ui.ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     layout->addWidget(ui.ToolBar1);
     ui.mLine = listMemo(g, "mLine", QStringLiteral("双击可修改。格式：IP地址:地址名称。如127.0.0.1:本地地址。"));
@@ -409,6 +410,7 @@ void buildAddressList(WindowUi& ui, QWidget* parent)
     ui.N6 = action("N6", QStringLiteral("生成当日报警情况明细"));
     ui.MenuItem2 = action("MenuItem2", QStringLiteral("生成当月报警情况明细"));
     ui.MenuItem3 = action("MenuItem3", QStringLiteral("生成当年报警情况明细"));
+    ui.miHistory = action("miHistory", QStringLiteral("历史曲线"));
 }
 
 QListView* paneView(QWidget* parent, const char* name)

@@ -131,6 +131,7 @@ struct WindowUi {
     QToolButton* ToolButton9 = nullptr;
     QToolButton* ToolButton12 = nullptr;
     QToolButton* ToolButton13 = nullptr;
+    QToolButton* tbHistory = nullptr; // the latency graph of the caret line's address
     QPlainTextEdit* mLine = nullptr;
     QMenu* PopupMenu2 = nullptr;
     QAction* N3 = nullptr;
@@ -140,6 +141,7 @@ struct WindowUi {
     QAction* N6 = nullptr;
     QAction* MenuItem2 = nullptr;
     QAction* MenuItem3 = nullptr;
+    QAction* miHistory = nullptr;
 
     // Information pane
     QGroupBox* GroupBox4 = nullptr;

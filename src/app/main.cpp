@@ -11,6 +11,8 @@
 #include "platform/TerminationFlag.h"
 #include "platform/TerminationSignals.h"
 #include "platform/TerminationWatchdog.h"
+#include "records/GraphCommand.h"
+#include "records/HistoryStore.h"
 #include "records/ReportCommand.h"
 #include "sound/DefaultAlarmSound.h"
 
@@ -73,6 +75,16 @@ int otherMonitorRuns(const MonitorLock& lock, const QString& folder, bool maySho
     return 1;
 }
 
+// --graph: the latency graph of one address from the history, for servers and scripts.
+int drawGraph(const AppOptions& options)
+{
+    const QString folder = HistoryStore::folderIn(programFolderOf(options).path());
+    const GraphCommandResult result = runGraphCommand(folder, options.graphKey, options.graphRange, options.graphOut);
+    if (result.exitCode != 0)
+        std::fputs((result.errorText + u'\n').toUtf8().constData(), stderr);
+    return result.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -99,6 +111,12 @@ int main(int argc, char* argv[])
         // The report needs no window; the core application knows the program's folder.
         QCoreApplication core(argc, argv);
         return printReport(*options);
+    }
+
+    if (!options->graphKey.isEmpty()) {
+        TerminationSignals::restoreDefault();
+        QCoreApplication core(argc, argv);
+        return drawGraph(*options);
     }
 
     DisplayChoice display(options->headless);

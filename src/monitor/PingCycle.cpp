@@ -6,7 +6,10 @@
 #include "monitor/PingVerdict.h"
 #include "shared/AddressLine.h"
 #include "shared/AlarmKind.h"
+#include "shared/HistorySink.h"
 #include "shared/TextSplit.h"
+
+#include <QDateTime>
 
 #include <exception>
 #include <functional>
@@ -89,6 +92,8 @@ void PingCycle::bbPingClick()
         pingOneByOne(count);
 
     m_host.verdictsWritten();
+    if (m_history)
+        m_history->cycleEnded();
     m_dispatch.DispatchDeferredAlarms();
     m_host.setPingEnabled(true);
     m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping结束。"));
@@ -167,6 +172,8 @@ PingCycle::Tally PingCycle::tallyOutcomes(int index, const std::vector<ParallelP
             tally.rttSum += outcome->msRoundTripTime;
             if (outcome->replyStatusType != ReplyStatusType::Echo)
                 text = failureText(outcome->replyStatusType);
+            else
+                tally.answered.push_back(outcome->msRoundTripTime);
         }
         if (!text.isEmpty()) {
             ++tally.failed;
@@ -217,11 +224,23 @@ std::optional<PingCycle::Tally> PingCycle::sendEchoRequests(int index, int count
         tally.rttSum += result.msRoundTripTime;
         if (result.replyStatusType != ReplyStatusType::Echo)
             fail(failureText(result.replyStatusType));
+        else
+            tally.answered.push_back(result.msRoundTripTime);
     }
     return tally;
 }
 
 void PingCycle::giveVerdict(int index, int count, const Tally& tally, int storedQuality)
+{
+    writeVerdict(index, count, tally, storedQuality);
+    // Every address's cycle, normal or not, after its verdict line.
+    if (m_history) {
+        m_history->record({AddressLine::entryKey(m_host.addressLine(index)), QDateTime::currentMSecsSinceEpoch(),
+                           tally.answered, count, tally.failed});
+    }
+}
+
+void PingCycle::writeVerdict(int index, int count, const Tally& tally, int storedQuality)
 {
     auto entryKey = [&] { return AddressLine::entryKey(m_host.addressLine(index)); };
     const int failed = tally.failed;

@@ -9,6 +9,7 @@
 
 class AlarmDispatch;
 class EchoProbe;
+class HistorySink;
 class PingCycleHost;
 
 // One pass over the address list: the configured number of echo requests per address, its quality
@@ -43,10 +44,14 @@ public:
 
     bool isRunning() const { return m_running; }
 
+    // Where each address's round trips and losses go after its verdict; null: nowhere.
+    void setHistory(HistorySink* history) { m_history = history; }
+
 private:
     struct Tally {
         int failed;
         qint64 rttSum; // the stored round-trip time and those of the requests that ended with a status
+        std::vector<quint32> answered = {}; // round trips of the requests answered
     };
 
     void pingOneByOne(int count);
@@ -56,11 +61,13 @@ private:
     // Nullopt when the end of the program cut the requests short.
     std::optional<Tally> sendEchoRequests(int index, int count, qint64 storedRtt);
     void giveVerdict(int index, int count, const Tally& tally, int storedQuality);
+    void writeVerdict(int index, int count, const Tally& tally, int storedQuality);
 
     PingCycleHost& m_host;
     EchoProbe& m_probe;
     AlarmDispatch& m_dispatch;
     ParallelProbe* m_sideBySide;
+    HistorySink* m_history = nullptr;
     bool m_running = false;
     QString m_lastFailure;
 };

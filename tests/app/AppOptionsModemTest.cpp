@@ -13,3 +13,17 @@ TEST(AppOptions, ModemIsRepeatableAndNeedsAPath)
     EXPECT_EQ(error, QStringLiteral("--modem needs a value"));
     EXPECT_TRUE(AppOptions::usage().contains(QStringLiteral("--modem PATH")));
 }
+
+TEST(AppOptions, GraphNeedsItsRangeAndFile)
+{
+    QString error;
+    const auto options = AppOptions::parse(
+        {"tarnwicker", "--graph", "10.0.0.1:机房", "--range", "10d", "--out", "/tmp/g.png", "--data-dir", "/d"},
+        &error);
+    ASSERT_TRUE(options.has_value()) << error.toStdString();
+    EXPECT_EQ(options->graphKey, QStringLiteral("10.0.0.1:机房"));
+    EXPECT_EQ(options->graphRange, QStringLiteral("10d"));
+    EXPECT_EQ(options->graphOut, QStringLiteral("/tmp/g.png"));
+    EXPECT_FALSE(AppOptions::parse({"tarnwicker", "--graph", "k", "--out", "/tmp/g.png"}, &error).has_value());
+    EXPECT_EQ(error, QStringLiteral("--graph, --range and --out go together"));
+}

@@ -1,7 +1,9 @@
 #include "WindowFixture.h"
 
 #include "ScratchMount.h"
+#include "app/HistoryControl.h"
 #include "app/MemoLines.h"
+#include "records/HistoryStore.h"
 
 #include <QTest>
 
@@ -99,4 +101,27 @@ TEST_F(FileFaultsTest, SavingAListKeepsItsFinalLineBreakAsTheFileHadIt)
             << end.toHex().toStdString();
         window.reset();
     }
+}
+
+// A history that cannot be kept (here a file stands where its folder belongs) is told once in the
+// pane, and the cycles go on as before.
+TEST_F(FileFaultsTest, AHistoryThatCannotBeWrittenIsToldOnceAndTheCyclesGoOn)
+{
+    writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:本地\r\n127.0.0.2:二\r\n"));
+    writeFile(QStringLiteral("history"), "not a folder");
+    TfrmTarnwick& w = start();
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        w.history().store().waitUntilWritten();
+        QCoreApplication::processEvents();
+        w.bbPingClick();
+    }
+    w.history().store().waitUntilWritten();
+    QCoreApplication::processEvents();
+    const QStringList lines = paneLines();
+    const QStringList told = lines.filter(QStringLiteral("历史记录写入失败（"));
+    ASSERT_EQ(told.size(), 1) << lines.join('\n').toStdString();
+    EXPECT_EQ(told[0],
+              QStringLiteral("历史记录写入失败（%1）：无法创建文件夹").arg(QDir::toNativeSeparators(path("history"))));
+    EXPECT_EQ(lines.filter(QStringLiteral("Ping结束。")).size(), 3);
+    EXPECT_EQ(readFile(QStringLiteral("history")), "not a folder");
 }

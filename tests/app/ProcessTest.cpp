@@ -208,6 +208,36 @@ TEST(MonitorProcess, PrintsAReportWithoutStartingTheMonitor)
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("log*.txt")}).size(), 2);
 }
 
+// The headless monitor keeps each address's history; --graph draws it afterwards without starting
+// the monitor, and names a key that has none.
+TEST(MonitorProcess, KeepsTheHistoryAndDrawsItsGraphWithoutStartingTheMonitor)
+{
+    QTemporaryDir dir;
+    const QString key = QStringLiteral("127.0.0.1:本地 地址/环回");
+    writeFile(dir.filePath(QStringLiteral("Ip.txt")), CodePage::toGbk(key + QStringLiteral("\r\n")));
+    writeAnyAlarmPort(dir.path());
+    const MonitorRun cycle = runMonitor({QStringLiteral("--headless"), QStringLiteral("--data-dir"), dir.path(),
+                                         QStringLiteral("--cycles"), QStringLiteral("1")});
+    ASSERT_EQ(cycle.exitCode, 0) << cycle.err.toStdString();
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("history"))).entryList(QDir::Files).size(), 1);
+
+    const QString png = dir.filePath(QStringLiteral("g.png"));
+    const QStringList base = {QStringLiteral("--data-dir"), dir.path(),
+                              QStringLiteral("--range"),    QStringLiteral("30h"),
+                              QStringLiteral("--out"),      png};
+    const MonitorRun drawn = runMonitor(base + QStringList{QStringLiteral("--graph"), key});
+    EXPECT_EQ(drawn.exitCode, 0) << drawn.err.toStdString();
+    QFile file(png);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8));
+
+    const MonitorRun unknown = runMonitor(base + QStringList{QStringLiteral("--graph"), QStringLiteral("10.9.9.9:无")});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.startsWith(QStringLiteral("no history for \"10.9.9.9:无\""))) << unknown.err.toStdString();
+    // Only the one cycle ran: one log file.
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("log*.txt")}).size(), 1);
+}
+
 TEST(MonitorProcess, SendsTheTestMailThroughARealServerAndEnds)
 {
     const QString python = QStringLiteral("/usr/bin/python3");

@@ -14,6 +14,7 @@ dpkg-deb -f "$deb" Depends > "$work/depends"
 expect_contains "$work/depends" "libqt6core6"
 expect_contains "$work/depends" "libqt6widgets6"
 expect_contains "$work/depends" "libc6"
+expect_contains "$work/depends" "librrd8"
 
 # dpkg waits for nobody: retry while another installation holds its lock.
 dpkg_locked() { for _ in $(seq 60); do "$@" && return 0; sleep 2; done; return 1; }
@@ -39,6 +40,7 @@ expect_contains "$work/root.out" "127.0.0.1:本地网络正常！网络质量：
 ls "$work"/root-data/log*.txt >/dev/null || fail "no log file"
 # The package's own alarm sound, copied into the folder that had none.
 cmp -s /usr/share/tarnwicker/alarm.wav "$work/root-data/alarm.wav" || fail "the folder did not get the package's alarm.wav"
+ls "$work"/root-data/history/127.0.0.1%3A*.rrd >/dev/null || fail "no history file"
 
 # As a user without privilege, with no --data-dir: the executable's folder is the package's, so
 # the files go to his own data folder, seeded with the local address; the capability lets him ping.

@@ -79,7 +79,9 @@ TEST_F(SoundDialogTest, TheTestRecordingDialogListsTheSoundFilesInChinese)
 {
     TfrmTarnwick& w = start();
     const WindowUi& ui = w.ui();
-    const QStringList listed = chooseThroughTheDialog(ui.TabSheet3, ui.Edit6);
+    QStringList listed = chooseThroughTheDialog(ui.TabSheet3, ui.Edit6);
+    // Folders are listed too (the history the first cycle began); of the files, only the sound.
+    listed.removeIf([this](const QString& name) { return QFileInfo(path(name)).isDir(); });
     EXPECT_EQ(listed, QStringList{QStringLiteral("chime.wav")});
     // Qt's own texts of the dialog speak the monitor's language.
     EXPECT_TRUE(buttons.contains(QStringLiteral("打开")) && buttons.contains(QStringLiteral("取消")))
