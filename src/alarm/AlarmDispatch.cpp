@@ -17,6 +17,8 @@ void AlarmDispatch::DispatchAlarm(const QString& address, const QByteArray& gbkA
 {
     if (m_currentCode <= 0)
         return;
+    if (m_tally)
+        m_tally->alarmRaised(m_currentCode);
     const Switches on = m_switches();
     // Sound first, then the network: the local operator hears it before other stations are told.
     if (on.sound && playAlarmSound)
@@ -38,9 +40,12 @@ void AlarmDispatch::DispatchDeferredAlarms(Failures failures)
             m_addInfo(QStringLiteral("正常拨号:") + entry + QStringLiteral("......"));
         try {
             m_telephone.callNextNumber();
+            tallySent(AlarmChannel::Telephone, true);
         } catch (const AppError& e) {
+            tallySent(AlarmChannel::Telephone, false);
             failed(e.text(), failures);
         } catch (const std::exception& e) {
+            tallySent(AlarmChannel::Telephone, false);
             failed(QString::fromLocal8Bit(e.what()), failures);
         }
     }

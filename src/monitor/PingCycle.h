@@ -8,6 +8,7 @@
 #include <vector>
 
 class AlarmDispatch;
+class CycleObserver;
 class EchoProbe;
 class PingCycleHost;
 
@@ -43,6 +44,9 @@ public:
 
     bool isRunning() const { return m_running; }
 
+    // Who is told of each verdict and of each cycle's end; null: nobody.
+    void setObserver(CycleObserver* observer) { m_observer = observer; }
+
 private:
     struct Tally {
         int failed;
@@ -63,4 +67,5 @@ private:
     ParallelProbe* m_sideBySide;
     bool m_running = false;
     QString m_lastFailure;
+    CycleObserver* m_observer = nullptr;
 };

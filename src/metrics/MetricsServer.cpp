@@ -1,0 +1,82 @@
+#include "metrics/MetricsServer.h"
+
+#include "platform/AppError.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+
+#include <CivetServer.h>
+#include <civetweb.h>
+#include <prometheus/exposer.h>
+#include <prometheus/registry.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kPath = "/metrics";
+
+int reply(mg_connection* connection, int status, const char* reason, const char* extraHeader = "")
+{
+    mg_printf(connection,
+              "HTTP/1.1 %d %s\r\n%sContent-Type: text/plain\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", status,
+              reason, extraHeader);
+    return status;
+}
+
+// Only GET /metrics goes on to the exposer.
+int filterRequest(mg_connection* connection)
+{
+    const mg_request_info* request = mg_get_request_info(connection);
+    const bool path = request && request->local_uri && request->local_uri_raw &&
+                      std::strcmp(request->local_uri, kPath) == 0 && std::strcmp(request->local_uri_raw, kPath) == 0;
+    if (!path)
+        return reply(connection, 404, "Not Found");
+    if (!request->request_method || std::strcmp(request->request_method, "GET") != 0)
+        return reply(connection, 405, "Method Not Allowed", "Allow: GET\r\n");
+    return 0;
+}
+
+// The web server's own complaints (a port in use) would reach standard error; the pane says it.
+int quiet(const mg_connection*, const char*)
+{
+    return 1;
+}
+
+} // namespace
+
+MetricsServer::MetricsServer(const MetricsEndpoint& endpoint, std::shared_ptr<prometheus::Registry> registry)
+    : m_registry(std::move(registry))
+{
+    CivetCallbacks callbacks;
+    callbacks.begin_request = filterRequest;
+    callbacks.log_message = quiet;
+    try {
+        m_exposer = std::make_unique<prometheus::Exposer>(
+            std::vector<std::string>{"listening_ports", endpoint.listening().toStdString(), "num_threads", "2",
+                                     "request_timeout_ms", "10000", "enable_keep_alive", "no"},
+            &callbacks);
+    } catch (const std::exception&) {
+        throw AppError(failureText(endpoint));
+    }
+    m_exposer->RegisterCollectable(m_registry, kPath);
+}
+
+MetricsServer::~MetricsServer() = default;
+
+int MetricsServer::port() const
+{
+    const std::vector<int> ports = m_exposer->GetListeningPorts();
+    return ports.empty() ? 0 : ports.front();
+}
+
+QString MetricsServer::failureText(const MetricsEndpoint& endpoint)
+{
+    // The web server does not say why; a listener of our own on the same endpoint does.
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress(endpoint.address), quint16(endpoint.port)) &&
+        probe.serverError() != QAbstractSocket::AddressInUseError)
+        return QStringLiteral("指标服务不能在%1上监听：%2，指标服务未启动。")
+            .arg(endpoint.listening(), probe.errorString());
+    return QStringLiteral("指标服务端口%1被占用，指标服务未启动。").arg(endpoint.port);
+}
