@@ -28,8 +28,12 @@ int reply(mg_connection* connection, int status, const char* reason, const char*
 int filterRequest(mg_connection* connection)
 {
     const mg_request_info* request = mg_get_request_info(connection);
-    const bool path = request && request->local_uri && request->local_uri_raw &&
-                      std::strcmp(request->local_uri, kPath) == 0 && std::strcmp(request->local_uri_raw, kPath) == 0;
+    // The target as it came (the server decodes nothing): "/metrics%00" or "/%6detrics" are not
+    // the path. A query is allowed, and ignored.
+    const char* target = request ? request->request_uri : nullptr;
+    const std::size_t length = std::strlen(kPath);
+    const bool path =
+        target && std::strncmp(target, kPath, length) == 0 && (target[length] == '\0' || target[length] == '?');
     if (!path)
         return reply(connection, 404, "Not Found");
     if (!request->request_method || std::strcmp(request->request_method, "GET") != 0)
@@ -54,7 +58,7 @@ MetricsServer::MetricsServer(const MetricsEndpoint& endpoint, std::shared_ptr<pr
     try {
         m_exposer = std::make_unique<prometheus::Exposer>(
             std::vector<std::string>{"listening_ports", endpoint.listening().toStdString(), "num_threads", "2",
-                                     "request_timeout_ms", "10000", "enable_keep_alive", "no"},
+                                     "request_timeout_ms", "10000", "enable_keep_alive", "no", "decode_url", "no"},
             &callbacks);
     } catch (const std::exception&) {
         throw AppError(failureText(endpoint));

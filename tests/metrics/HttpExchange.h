@@ -14,7 +14,9 @@
 // One HTTP exchange over a plain socket with 127.0.0.1:port: the request's bytes exactly as given
 // (hostile ones too), and everything the server sends until it closes, within the time limit.
 // Empty when nothing could be connected.
-inline std::string httpExchange(int port, const std::string& request, int timeoutMs = 5000)
+// With `endRequest` the sending side is shut after the request, so that a server need not wait for
+// the rest of one cut short (a server may take that as the client gone, and drop the answer).
+inline std::string httpExchange(int port, const std::string& request, int timeoutMs = 5000, bool endRequest = true)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -31,6 +33,8 @@ inline std::string httpExchange(int port, const std::string& request, int timeou
                 break;
             sent += std::size_t(n);
         }
+        if (endRequest)
+            ::shutdown(fd, SHUT_WR);
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         char buffer[65536];
         for (;;) {
@@ -51,7 +55,8 @@ inline std::string httpExchange(int port, const std::string& request, int timeou
 
 inline std::string httpGet(int port, const std::string& target)
 {
-    return httpExchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    return httpExchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 5000,
+                        false);
 }
 
 // The status code of a response; 0 when it is no HTTP response.
