@@ -73,6 +73,8 @@ MonitorMetrics::MonitorMetrics(std::function<qint64()> nowMs)
           gauge(*m_registry, "tarnwicker_address_round_trip_seconds", "Stored average round-trip time of the address"))
     , m_verdictTime(gauge(*m_registry, "tarnwicker_address_last_verdict_timestamp_seconds",
                           "Time of the address's last verdict, seconds since the epoch"))
+    , m_downVerdicts(gauge(*m_registry, "tarnwicker_address_down_verdicts",
+                           "Verdicts in a row, up to the last, in which the address answered no echo request"))
     , m_requests(counter(*m_registry, "tarnwicker_address_echo_requests_total", "Echo requests sent to the address"))
     , m_answers(counter(*m_registry, "tarnwicker_address_echo_replies_total", "Echo requests the address answered"))
     , m_cycles(counter(*m_registry, "tarnwicker_cycles_total", "Ping cycles run").Add({}))
@@ -126,7 +128,8 @@ MonitorMetrics::AddressSeries& MonitorMetrics::seriesOf(const Key& key)
         return found->second;
     const Labels labels{{"address", key.first}, {"name", key.second}};
     AddressSeries series{&m_up.Add(labels),          &m_quality.Add(labels),  &m_roundTrip.Add(labels),
-                         &m_verdictTime.Add(labels), &m_requests.Add(labels), &m_answers.Add(labels)};
+                         &m_verdictTime.Add(labels), &m_downVerdicts.Add(labels), &m_requests.Add(labels),
+                         &m_answers.Add(labels)};
     return m_addresses.emplace(key, series).first->second;
 }
 
@@ -136,6 +139,7 @@ void MonitorMetrics::forget(const AddressSeries& series)
     m_quality.Remove(series.quality);
     m_roundTrip.Remove(series.roundTrip);
     m_verdictTime.Remove(series.verdictTime);
+    m_downVerdicts.Remove(series.downVerdicts);
     m_requests.Remove(series.requests);
     m_answers.Remove(series.answers);
 }
@@ -150,6 +154,10 @@ void MonitorMetrics::addressJudged(const Verdict& verdict)
     series.quality->Set(verdict.quality / 100.0);
     series.roundTrip->Set(verdict.rttMs / 1000.0);
     series.verdictTime->Set(nowSeconds());
+    if (verdict.up)
+        series.downVerdicts->Set(0);
+    else
+        series.downVerdicts->Increment();
     series.requests->Increment(verdict.requests);
     series.answers->Increment(verdict.answers);
 }

@@ -48,6 +48,7 @@ private:
         prometheus::Gauge* quality;
         prometheus::Gauge* roundTrip;
         prometheus::Gauge* verdictTime;
+        prometheus::Gauge* downVerdicts;
         prometheus::Counter* requests;
         prometheus::Counter* answers;
     };
@@ -64,6 +65,7 @@ private:
     prometheus::Family<prometheus::Gauge>& m_quality;
     prometheus::Family<prometheus::Gauge>& m_roundTrip;
     prometheus::Family<prometheus::Gauge>& m_verdictTime;
+    prometheus::Family<prometheus::Gauge>& m_downVerdicts;
     prometheus::Family<prometheus::Counter>& m_requests;
     prometheus::Family<prometheus::Counter>& m_answers;
     std::map<Key, AddressSeries> m_addresses;

@@ -5,6 +5,13 @@
 #include "metrics/MonitorMetrics.h"
 #include "platform/AppError.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
@@ -91,6 +98,7 @@ TEST(MonitorMetrics, KeepsEachAddressesVerdictsAndForgetsRemovedOnes)
     now += 1500;
     metrics.addressJudged({silent, false, 0, 812, 4, 0});
     metrics.addressJudged({answering, true, 96, 2, 4, 3});
+    metrics.addressJudged({silent, false, 0, 812, 4, 0});
     metrics.cycleEnded({2500, 5, {answering, silent, QString(), QStringLiteral("   ")}});
 
     const std::string text = metrics.exposition();
@@ -109,8 +117,11 @@ TEST(MonitorMetrics, KeepsEachAddressesVerdictsAndForgetsRemovedOnes)
         {"tarnwicker_address_round_trip_seconds" + s, 0.812},
         {"tarnwicker_address_echo_requests_total" + a, 8},
         {"tarnwicker_address_echo_replies_total" + a, 7},
+        {"tarnwicker_address_echo_requests_total" + s, 8},
         {"tarnwicker_address_echo_replies_total" + s, 0},
         {"tarnwicker_address_last_verdict_timestamp_seconds" + a, 1'700'000'001.5},
+        {"tarnwicker_address_down_verdicts" + a, 0},
+        {"tarnwicker_address_down_verdicts" + s, 2},
         {"tarnwicker_cycles_total", 1},
         {"tarnwicker_cycle_duration_seconds", 2.5},
         {"tarnwicker_last_cycle_end_timestamp_seconds", 1'700'000'001.5},
@@ -127,6 +138,12 @@ TEST(MonitorMetrics, KeepsEachAddressesVerdictsAndForgetsRemovedOnes)
     EXPECT_EQ(after.find("203.0.113.7"), std::string::npos) << after;
     EXPECT_EQ(sample(after, "tarnwicker_addresses"), 1);
     EXPECT_EQ(sample(after, "tarnwicker_cycles_total"), 2);
+
+    // An answer ends a run of unanswered verdicts.
+    metrics.addressJudged({answering, false, 0, 0, 1, 0});
+    EXPECT_EQ(sample(metrics.exposition(), "tarnwicker_address_down_verdicts" + a), 1);
+    metrics.addressJudged({answering, true, 50, 1, 1, 1});
+    EXPECT_EQ(sample(metrics.exposition(), "tarnwicker_address_down_verdicts" + a), 0);
 }
 
 TEST(MonitorMetrics, CountsAlarmsSendsAndReceivedDatagrams)
@@ -233,4 +250,52 @@ TEST(MetricsServer, APortInUseIsOneClearFailure)
     } catch (const AppError& e) {
         EXPECT_EQ(e.text(), QStringLiteral("指标服务端口%1被占用，指标服务未启动。").arg(endpoint.port));
     }
+}
+
+// The scrape configuration and alerting rules that come with the monitor, checked by Prometheus's
+// own tool, and the rules run against series of our own (tarnwicker-rules.test.yml).
+TEST(PrometheusFiles, PassPromtoolsChecksAndOurRuleTests)
+{
+    const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+    ASSERT_FALSE(promtool.isEmpty()) << "promtool is not installed (Debian package prometheus)";
+    const QString dist = QStringLiteral(TW_SOURCE_DIR "/dist/prometheus/");
+    const QStringList runs[] = {
+        {QStringLiteral("check"), QStringLiteral("config"), dist + QStringLiteral("prometheus.yml")},
+        {QStringLiteral("check"), QStringLiteral("rules"), dist + QStringLiteral("tarnwicker-rules.yml")},
+        {QStringLiteral("test"), QStringLiteral("rules"),
+         QStringLiteral(TW_SOURCE_DIR "/tests/metrics/tarnwicker-rules.test.yml")},
+    };
+    for (const QStringList& arguments : runs) {
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(promtool, arguments);
+        ASSERT_TRUE(run.waitForFinished(60000)) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(run.exitCode(), 0) << arguments.join(u' ').toStdString() << "\n" << run.readAll().constData();
+    }
+}
+
+// The dashboard is JSON that Grafana takes, and draws the series the monitor exposes.
+TEST(PrometheusFiles, DashboardDrawsExposedSeries)
+{
+    QFile file(QStringLiteral(TW_SOURCE_DIR "/dist/prometheus/tarnwicker-dashboard.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QJsonParseError error;
+    const QJsonObject dashboard = QJsonDocument::fromJson(file.readAll(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    MonitorMetrics metrics;
+    metrics.addressJudged({QStringLiteral("192.0.2.1:总部"), true, 100, 1, 1, 1});
+    metrics.cycleEnded({1, 1, {QStringLiteral("192.0.2.1:总部")}});
+    const std::string exposed = metrics.exposition();
+    static const QRegularExpression name(QStringLiteral("tarnwicker_[a-z_]+"));
+    int drawn = 0;
+    for (const QJsonValue& panel : dashboard[QStringLiteral("panels")].toArray()) {
+        for (const QJsonValue& target : panel[QStringLiteral("targets")].toArray()) {
+            const QString expr = target[QStringLiteral("expr")].toString();
+            for (const QRegularExpressionMatch& m : name.globalMatch(expr)) {
+                ++drawn;
+                EXPECT_NE(exposed.find(m.captured().toStdString()), std::string::npos) << m.captured().toStdString();
+            }
+        }
+    }
+    EXPECT_GE(drawn, 2);
 }
