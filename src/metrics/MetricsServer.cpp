@@ -7,8 +7,8 @@
 
 #include <CivetServer.h>
 #include <civetweb.h>
+#include <prometheus/collectable.h>
 #include <prometheus/exposer.h>
-#include <prometheus/registry.h>
 
 #include <cstring>
 
@@ -49,8 +49,8 @@ int quiet(const mg_connection*, const char*)
 
 } // namespace
 
-MetricsServer::MetricsServer(const MetricsEndpoint& endpoint, std::shared_ptr<prometheus::Registry> registry)
-    : m_registry(std::move(registry))
+MetricsServer::MetricsServer(const MetricsEndpoint& endpoint,
+                             std::vector<std::weak_ptr<prometheus::Collectable>> collectables)
 {
     CivetCallbacks callbacks;
     callbacks.begin_request = filterRequest;
@@ -63,7 +63,8 @@ MetricsServer::MetricsServer(const MetricsEndpoint& endpoint, std::shared_ptr<pr
     } catch (const std::exception&) {
         throw AppError(failureText(endpoint));
     }
-    m_exposer->RegisterCollectable(m_registry, kPath);
+    for (const std::weak_ptr<prometheus::Collectable>& collectable : collectables)
+        m_exposer->RegisterCollectable(collectable, kPath);
 }
 
 MetricsServer::~MetricsServer() = default;

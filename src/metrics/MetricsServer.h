@@ -5,10 +5,11 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace prometheus {
+class Collectable;
 class Exposer;
-class Registry;
 } // namespace prometheus
 
 // Serves the registry's metrics at GET /metrics through the client library's exposer, on its own
@@ -17,7 +18,7 @@ class Registry;
 class MetricsServer {
 public:
     // Throws AppError with the pane's text when the endpoint cannot be listened on.
-    MetricsServer(const MetricsEndpoint& endpoint, std::shared_ptr<prometheus::Registry> registry);
+    MetricsServer(const MetricsEndpoint& endpoint, std::vector<std::weak_ptr<prometheus::Collectable>> collectables);
     ~MetricsServer();
     MetricsServer(const MetricsServer&) = delete;
     MetricsServer& operator=(const MetricsServer&) = delete;
@@ -28,6 +29,5 @@ public:
     static QString failureText(const MetricsEndpoint& endpoint);
 
 private:
-    std::shared_ptr<prometheus::Registry> m_registry;
     std::unique_ptr<prometheus::Exposer> m_exposer;
 };

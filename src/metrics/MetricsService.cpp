@@ -14,7 +14,7 @@ MonitorMetrics* MetricsService::start(const MetricsEndpoint& endpoint,
         return nullptr;
     auto metrics = std::make_unique<MonitorMetrics>();
     try {
-        m_server = std::make_unique<MetricsServer>(endpoint, metrics->registry());
+        m_server = std::make_unique<MetricsServer>(endpoint, metrics->collectables());
     } catch (const AppError& e) {
         addInfo(e.text());
         return nullptr;

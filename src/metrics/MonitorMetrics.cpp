@@ -66,17 +66,8 @@ const char* channelName(AlarmChannel channel)
 
 MonitorMetrics::MonitorMetrics(std::function<qint64()> nowMs)
     : m_nowMs(nowMs ? std::move(nowMs) : [] { return QDateTime::currentMSecsSinceEpoch(); })
+    , m_addresses(std::make_shared<AddressSeries>())
     , m_registry(std::make_shared<Registry>())
-    , m_up(gauge(*m_registry, "tarnwicker_address_up", "1 if the address answered in its last verdict, else 0"))
-    , m_quality(gauge(*m_registry, "tarnwicker_address_quality_ratio", "Stored line quality of the address, 0 to 1"))
-    , m_roundTrip(
-          gauge(*m_registry, "tarnwicker_address_round_trip_seconds", "Stored average round-trip time of the address"))
-    , m_verdictTime(gauge(*m_registry, "tarnwicker_address_last_verdict_timestamp_seconds",
-                          "Time of the address's last verdict, seconds since the epoch"))
-    , m_downVerdicts(gauge(*m_registry, "tarnwicker_address_down_verdicts",
-                           "Verdicts in a row, up to the last, in which the address answered no echo request"))
-    , m_requests(counter(*m_registry, "tarnwicker_address_echo_requests_total", "Echo requests sent to the address"))
-    , m_answers(counter(*m_registry, "tarnwicker_address_echo_replies_total", "Echo requests the address answered"))
     , m_cycles(counter(*m_registry, "tarnwicker_cycles_total", "Ping cycles run").Add({}))
     , m_cycleDuration(
           gauge(*m_registry, "tarnwicker_cycle_duration_seconds", "Duration of the last ping cycle").Add({}))
@@ -106,7 +97,10 @@ MonitorMetrics::MonitorMetrics(std::function<qint64()> nowMs)
 
 std::string MonitorMetrics::exposition() const
 {
-    return TextSerializer().Serialize(m_registry->Collect());
+    std::vector<MetricFamily> families = m_addresses->Collect();
+    for (MetricFamily& family : m_registry->Collect())
+        families.push_back(std::move(family));
+    return TextSerializer().Serialize(families);
 }
 
 std::pair<QString, QString> MonitorMetrics::labelsOf(const QString& line)
@@ -121,45 +115,13 @@ double MonitorMetrics::nowSeconds() const
     return double(m_nowMs()) / 1000.0;
 }
 
-MonitorMetrics::AddressSeries& MonitorMetrics::seriesOf(const Key& key)
-{
-    auto found = m_addresses.find(key);
-    if (found != m_addresses.end())
-        return found->second;
-    const Labels labels{{"address", key.first}, {"name", key.second}};
-    AddressSeries series{&m_up.Add(labels),          &m_quality.Add(labels),  &m_roundTrip.Add(labels),
-                         &m_verdictTime.Add(labels), &m_downVerdicts.Add(labels), &m_requests.Add(labels),
-                         &m_answers.Add(labels)};
-    return m_addresses.emplace(key, series).first->second;
-}
-
-void MonitorMetrics::forget(const AddressSeries& series)
-{
-    m_up.Remove(series.up);
-    m_quality.Remove(series.quality);
-    m_roundTrip.Remove(series.roundTrip);
-    m_verdictTime.Remove(series.verdictTime);
-    m_downVerdicts.Remove(series.downVerdicts);
-    m_requests.Remove(series.requests);
-    m_answers.Remove(series.answers);
-}
-
 void MonitorMetrics::addressJudged(const Verdict& verdict)
 {
     const auto [address, name] = labelsOf(verdict.line);
     if (address.isEmpty())
         return;
-    AddressSeries& series = seriesOf({utf8(address), utf8(name)});
-    series.up->Set(verdict.up ? 1 : 0);
-    series.quality->Set(verdict.quality / 100.0);
-    series.roundTrip->Set(verdict.rttMs / 1000.0);
-    series.verdictTime->Set(nowSeconds());
-    if (verdict.up)
-        series.downVerdicts->Set(0);
-    else
-        series.downVerdicts->Increment();
-    series.requests->Increment(verdict.requests);
-    series.answers->Increment(verdict.answers);
+    m_addresses->judged({utf8(address), utf8(name)}, {verdict.up, verdict.quality / 100.0, verdict.rttMs / 1000.0,
+                                                      nowSeconds(), verdict.requests, verdict.answers});
 }
 
 void MonitorMetrics::cycleEnded(const CycleEnd& end)
@@ -173,14 +135,7 @@ void MonitorMetrics::cycleEnded(const CycleEnd& end)
         listed.insert({utf8(address), utf8(name)});
         ++count;
     }
-    for (auto it = m_addresses.begin(); it != m_addresses.end();) {
-        if (listed.count(it->first)) {
-            ++it;
-            continue;
-        }
-        forget(it->second);
-        it = m_addresses.erase(it);
-    }
+    m_addresses->keepOnly(listed);
     m_cycles.Increment();
     m_cycleDuration.Set(end.durationMs / 1000.0);
     m_cycleEnd.Set(nowSeconds());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alarm/AlarmTally.h"
+#include "metrics/AddressSeries.h"
 #include "monitor/CycleObserver.h"
 
 #include <QString>
@@ -11,7 +12,6 @@
 #include <prometheus/registry.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -26,7 +26,8 @@ public:
     // The clock gives milliseconds since the epoch; the default is the system's.
     explicit MonitorMetrics(std::function<qint64()> nowMs = {});
 
-    std::shared_ptr<prometheus::Registry> registry() const { return m_registry; }
+    // What a scrape collects: the per-address table and the registry of the other metrics.
+    std::vector<std::weak_ptr<prometheus::Collectable>> collectables() const { return {m_addresses, m_registry}; }
 
     // The metrics in the text exposition format, as a scrape gets them.
     std::string exposition() const;
@@ -43,32 +44,13 @@ public:
     void datagramReceived(bool accepted) override;
 
 private:
-    struct AddressSeries {
-        prometheus::Gauge* up;
-        prometheus::Gauge* quality;
-        prometheus::Gauge* roundTrip;
-        prometheus::Gauge* verdictTime;
-        prometheus::Gauge* downVerdicts;
-        prometheus::Counter* requests;
-        prometheus::Counter* answers;
-    };
-    using Key = std::pair<std::string, std::string>; // address, name
+    using Key = AddressSeries::Key;
 
-    AddressSeries& seriesOf(const Key& key);
-    void forget(const AddressSeries& series);
     double nowSeconds() const;
 
     std::function<qint64()> m_nowMs;
+    std::shared_ptr<AddressSeries> m_addresses;
     std::shared_ptr<prometheus::Registry> m_registry;
-
-    prometheus::Family<prometheus::Gauge>& m_up;
-    prometheus::Family<prometheus::Gauge>& m_quality;
-    prometheus::Family<prometheus::Gauge>& m_roundTrip;
-    prometheus::Family<prometheus::Gauge>& m_verdictTime;
-    prometheus::Family<prometheus::Gauge>& m_downVerdicts;
-    prometheus::Family<prometheus::Counter>& m_requests;
-    prometheus::Family<prometheus::Counter>& m_answers;
-    std::map<Key, AddressSeries> m_addresses;
 
     prometheus::Counter& m_cycles;
     prometheus::Gauge& m_cycleDuration;
