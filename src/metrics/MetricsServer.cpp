@@ -55,10 +55,12 @@ MetricsServer::MetricsServer(const MetricsEndpoint& endpoint,
     CivetCallbacks callbacks;
     callbacks.begin_request = filterRequest;
     callbacks.log_message = quiet;
+    // A few workers, and a request that is not complete within 5 s is dropped: connections that
+    // say nothing hold off a scrape only so long. Targets are taken as they came, undecoded.
     try {
         m_exposer = std::make_unique<prometheus::Exposer>(
-            std::vector<std::string>{"listening_ports", endpoint.listening().toStdString(), "num_threads", "2",
-                                     "request_timeout_ms", "10000", "enable_keep_alive", "no", "decode_url", "no"},
+            std::vector<std::string>{"listening_ports", endpoint.listening().toStdString(), "num_threads", "4",
+                                     "request_timeout_ms", "5000", "enable_keep_alive", "no", "decode_url", "no"},
             &callbacks);
     } catch (const std::exception&) {
         throw AppError(failureText(endpoint));

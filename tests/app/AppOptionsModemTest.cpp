@@ -13,3 +13,19 @@ TEST(AppOptions, ModemIsRepeatableAndNeedsAPath)
     EXPECT_EQ(error, QStringLiteral("--modem needs a value"));
     EXPECT_TRUE(AppOptions::usage().contains(QStringLiteral("--modem PATH")));
 }
+
+TEST(AppOptions, MetricsTakesAPortAndOptionallyAnAddress)
+{
+    QString error;
+    const auto local = AppOptions::parse({"tarnwicker", "--metrics", "9464"}, &error);
+    ASSERT_TRUE(local.has_value()) << error.toStdString();
+    ASSERT_TRUE(local->metrics.has_value());
+    EXPECT_EQ(local->metrics->listening(), QStringLiteral("127.0.0.1:9464"));
+    const auto named = AppOptions::parse({"tarnwicker", "--metrics", "0.0.0.0:9464"}, &error);
+    ASSERT_TRUE(named.has_value()) << error.toStdString();
+    EXPECT_EQ(named->metrics->listening(), QStringLiteral("0.0.0.0:9464"));
+    EXPECT_FALSE(AppOptions::parse({"tarnwicker"}, &error)->metrics.has_value());
+    EXPECT_FALSE(AppOptions::parse({"tarnwicker", "--metrics", "monitor.invalid:9464"}, &error).has_value());
+    EXPECT_EQ(error, QStringLiteral("--metrics needs [ADDRESS:]PORT, not monitor.invalid:9464"));
+    EXPECT_TRUE(AppOptions::usage().contains(QStringLiteral("--metrics [ADDRESS:]PORT")));
+}
