@@ -20,7 +20,8 @@
 // quality and round trip, the echo requests and answers; per cycle the count, duration and end;
 // the alarms raised, the sends of each channel and the datagrams received from other stations.
 //
-// Fed on the window's thread; the exposer's threads only collect, which the registry guards.
+// Fed on the window's thread; the exposer's threads only collect, which the registry and the
+// address table guard.
 class MonitorMetrics final : public CycleObserver, public AlarmTally {
 public:
     // The clock gives milliseconds since the epoch; the default is the system's.
