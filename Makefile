@@ -12,14 +12,16 @@ PREFIX    ?=
 RUN_PACKAGES = build-essential cmake g++ pkg-config \
                qt6-base-dev qt6-multimedia-dev qt6-serialport-dev \
                libsndfile1-dev libsamplerate0-dev librrd-dev \
-               libxcb1-dev fonts-wqy-microhei qt6-translations-l10n libcap2-bin
+               libxcb1-dev fonts-wqy-microhei qt6-translations-l10n libcap2-bin \
+               prometheus-cpp-dev
 
 # What the tests and benchmarks need besides.
 TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \
                 iproute2 iputils-ping \
                 python3-aiosmtpd pulseaudio pulseaudio-utils clang-format \
                 xvfb trayer x11-utils openbox xdotool samba smbclient \
-                desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester dbus-daemon rrdtool
+                desktop-file-utils dpkg-dev mgetty-voice mgetty-pvftools baresip-core sip-tester dbus-daemon rrdtool \
+                prometheus
 
 # What the benchmarks compare with; neither the monitor nor its tests need it.
 BENCH_PACKAGES = fping

@@ -19,6 +19,8 @@ void AlarmDispatch::DispatchAlarm(const QString& address, const QByteArray& gbkA
         return;
     if (alarmDispatched)
         alarmDispatched(m_currentCode, address);
+    if (m_tally)
+        m_tally->alarmRaised(m_currentCode);
     const Switches on = m_switches();
     // Sound first, then the network: the local operator hears it before other stations are told.
     if (on.sound && playAlarmSound)
@@ -40,9 +42,12 @@ void AlarmDispatch::DispatchDeferredAlarms(Failures failures)
             m_addInfo(QStringLiteral("正常拨号:") + entry + QStringLiteral("......"));
         try {
             m_telephone.callNextNumber();
+            tallySent(AlarmChannel::Telephone, true);
         } catch (const AppError& e) {
+            tallySent(AlarmChannel::Telephone, false);
             failed(e.text(), failures);
         } catch (const std::exception& e) {
+            tallySent(AlarmChannel::Telephone, false);
             failed(QString::fromLocal8Bit(e.what()), failures);
         }
     }

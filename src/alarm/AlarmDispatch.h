@@ -1,5 +1,7 @@
 #pragma once
 
+#include "alarm/AlarmTally.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -72,6 +74,20 @@ public:
     void DispatchAlarm(const QString& address, const QByteArray& gbkAddress);
     void DispatchDeferredAlarms(Failures failures = Failures::Box);
 
+    // Where raised alarms and the results of sends are counted; null: nowhere. The channels filled
+    // in by other subsystems report their results through tallySent.
+    void setTally(AlarmTally* tally) { m_tally = tally; }
+    void tallySent(AlarmChannel channel, bool ok)
+    {
+        if (m_tally)
+            m_tally->alarmSent(channel, ok);
+    }
+    void tallyReceived(bool accepted)
+    {
+        if (m_tally)
+            m_tally->datagramReceived(accepted);
+    }
+
     // The operator cancelled the current alarm (after the alarm state reset).
     void alarmCancelled()
     {
@@ -87,4 +103,5 @@ private:
     std::function<void(const QString&)> m_addInfo;
     TelephoneChannel m_telephone;
     int m_currentCode = 0;
+    AlarmTally* m_tally = nullptr;
 };

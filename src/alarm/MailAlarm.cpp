@@ -112,7 +112,7 @@ QString MailAlarm::asOneLine(QString failure)
     return failure.trimmed();
 }
 
-void MailAlarm::SendAlarmMail(const QString& subject)
+bool MailAlarm::SendAlarmMail(const QString& subject)
 {
     WaitCursor cursor(m_host.beginWaitCursor, m_host.endWaitCursor);
     QString failure;
@@ -135,4 +135,5 @@ void MailAlarm::SendAlarmMail(const QString& subject)
     }
     const QString stamp = TimeStamp::prefix(m_host.now());
     m_host.appendInfoLine(sent ? stamp + kSuccessText : stamp + kFailureText + asOneLine(failure));
+    return sent;
 }

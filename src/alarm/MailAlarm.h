@@ -44,8 +44,8 @@ public:
     explicit MailAlarm(Host host);
 
     // Composes, sends and reports one mail; returns when the SMTP exchange has ended. Never throws:
-    // every failure becomes the one failure line in the pane.
-    void SendAlarmMail(const QString& subject);
+    // every failure becomes the one failure line in the pane. True when the mail was sent.
+    bool SendAlarmMail(const QString& subject);
 
     // What the button "发送测试邮件" does (BitBtn2Click), whether or not the mail alarm is switched on.
     void SendTestMail() { SendAlarmMail(kTestSubject); }

@@ -65,12 +65,20 @@ void NetworkAlarms::SendNetworkAlarm(int kind, const QByteArray& address)
     // A received alarm relayed: its Messenger messages may wait for the minute's end.
     const bool messengerNow = settings.useMessenger && (kind != Remote || m_relays.take(messengerText));
     for (const QString& receiver : m_host.receivers()) {
-        if (messengerNow && SendMessengerText(receiver, messengerText) == 0)
-            m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过信使服务向") + receiver +
-                           QStringLiteral("发送报警信息！"));
-        if (settings.useUdp && SendUdpText(receiver, m_udp.defaultPort(), text).isEmpty())
-            m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过UDP方式向") + receiver +
-                           QStringLiteral("发送报警信息！"));
+        if (messengerNow) {
+            const bool ok = SendMessengerText(receiver, messengerText) == 0;
+            tally(AlarmChannel::Messenger, ok);
+            if (ok)
+                m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过信使服务向") + receiver +
+                               QStringLiteral("发送报警信息！"));
+        }
+        if (settings.useUdp) {
+            const bool ok = SendUdpText(receiver, m_udp.defaultPort(), text).isEmpty();
+            tally(AlarmChannel::Udp, ok);
+            if (ok)
+                m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过UDP方式向") + receiver +
+                               QStringLiteral("发送报警信息！"));
+        }
     }
 }
 
@@ -84,10 +92,19 @@ void NetworkAlarms::sendHeldRelays(const QString& texts, int count)
     m_host.addInfo(m_host.timeStampPrefix() +
                    QStringLiteral("%1条报警未逐条通过信使服务转发，合为一条信使消息发出。").arg(count));
     const QString text = QStringLiteral("另有%1条报警：").arg(count) + texts;
-    for (const QString& receiver : m_host.receivers())
-        if (SendMessengerText(receiver, text) == 0)
+    for (const QString& receiver : m_host.receivers()) {
+        const bool ok = SendMessengerText(receiver, text) == 0;
+        tally(AlarmChannel::Messenger, ok);
+        if (ok)
             m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("已通过信使服务向") + receiver +
                            QStringLiteral("发送报警信息！"));
+    }
+}
+
+void NetworkAlarms::tally(AlarmChannel channel, bool ok)
+{
+    if (m_host.sent)
+        m_host.sent(channel, ok);
 }
 
 QString NetworkAlarms::SendUdpText(const QString& receiver, int port, const QByteArray& payload)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "alarm/AlarmTally.h"
 #include "alarm/MessengerRelays.h"
 
 #include <QByteArray>
@@ -34,6 +35,8 @@ public:
         std::function<QStringList()> receivers; // the lines of mRecIp, exactly as written
         std::function<void(const QString&)> addInfo;
         std::function<QString()> timeStampPrefix;
+        // The result of each alarm sent (test messages are not counted); empty: not counted.
+        std::function<void(AlarmChannel, bool ok)> sent = {};
     };
 
     static inline const QString kTestText = QStringLiteral("Tarnwicker报警测试信息!");
@@ -63,6 +66,7 @@ public:
 
 private:
     void sendHeldRelays(const QString& texts, int count);
+    void tally(AlarmChannel channel, bool ok);
 
     Host m_host;
     UdpSrv& m_udp;

@@ -77,16 +77,20 @@ bool ReceivedAlarms::isListedReceiver(quint32 sender, const QStringList& receive
 
 void ReceivedAlarms::UdpSrvUDPRead(const QByteArray& payload, quint32 sender)
 {
-    if (isListedReceiver(sender, m_host.receivers()))
+    if (isListedReceiver(sender, m_host.receivers())) {
+        m_dispatch.tallyReceived(false);
         return;
+    }
     m_host.appendDirect(m_host.timeStampPrefix() + oneLine(CodePage::fromGbk(payload)));
     const qint64 now = m_clock.elapsed();
     if (m_repeats.isRepeat(sender, payload, now)) {
         ++m_repeated;
         if (!m_reportTimer.isActive())
             m_reportTimer.start();
+        m_dispatch.tallyReceived(false);
         return;
     }
+    m_dispatch.tallyReceived(true);
     m_dispatch.setCurrentCode(Remote);
     const bool deferredNow = m_burst.admit(now);
     if (deferredNow)

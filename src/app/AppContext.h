@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/Autostart.h"
+#include "metrics/MetricsEndpoint.h"
 
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,8 @@ struct AppContext {
     MessengerSender* messenger = nullptr;
     // The network alarm port instead of the one edtDefPort names (0: one the system chooses).
     std::optional<int> alarmPort;
+    // Where the metrics are served instead of the port the network page names.
+    std::optional<MetricsEndpoint> metrics;
     // Serial devices named on the command line, offered as telephone lines besides the ports found.
     QStringList modems;
     // Whether the cycles keep the round-trip history (the benchmark compares without).

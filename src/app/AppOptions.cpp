@@ -54,6 +54,15 @@ std::optional<AppOptions> AppOptions::parse(const QStringList& arguments, QStrin
                              : arg == QStringLiteral("--range") ? options.graphRange
                                                                 : options.graphOut;
             field = *text;
+        } else if (arg == QStringLiteral("--metrics")) {
+            const auto endpoint = value();
+            if (!endpoint)
+                return std::nullopt;
+            options.metrics = MetricsEndpoint::parse(*endpoint);
+            if (!options.metrics) {
+                *error = QStringLiteral("--metrics needs [ADDRESS:]PORT, not %1").arg(*endpoint);
+                return std::nullopt;
+            }
         } else if (arg == QStringLiteral("--modem")) {
             const auto path = value();
             if (!path)
@@ -81,6 +90,7 @@ QString AppOptions::usage()
 {
     return QStringLiteral(
         "usage: tarnwicker [--data-dir DIR] [--headless] [--test-mail] [--cycles N] [--modem PATH]...\n"
+        "                  [--metrics [ADDRESS:]PORT]\n"
         "       tarnwicker [--data-dir DIR] --report history|today|month|year --address KEY\n"
         "       tarnwicker [--data-dir DIR] --graph KEY --range 3h|30h|10d|1y --out FILE.png\n"
         "       tarnwicker --help | --version\n"
@@ -91,6 +101,9 @@ QString AppOptions::usage()
         "  --test-mail     send the test mail once after start-up, then end\n"
         "  --cycles N      end once N ping cycles have ended\n"
         "  --modem PATH    a serial device to offer as a telephone line besides the ports found\n"
+        "  --metrics [ADDRESS:]PORT\n"
+        "                  serve the monitor's state to Prometheus at GET /metrics on PORT of\n"
+        "                  127.0.0.1, or of ADDRESS when named; 0: not at all\n"
         "  --report P      print the alarm report of period P for the address key of --address\n"
         "                  (the lines the report pane would show) without starting the monitor\n"
         "  --graph KEY     draw the latency graph of the entry key KEY from the history\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "metrics/MetricsEndpoint.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +21,7 @@ struct AppOptions {
     bool help = false;     // --help, -h: print the usage and end
     bool version = false;  // --version: print the version and end
     QStringList modems;    // --modem, repeatable: serial devices offered as telephone lines besides those found
+    std::optional<MetricsEndpoint> metrics; // --metrics [ADDRESS:]PORT
 
     // Parses the arguments (the program name first). On a usage error returns nullopt and sets *error.
     static std::optional<AppOptions> parse(const QStringList& arguments, QString* error);

@@ -32,7 +32,8 @@ NetworkPage::NetworkPage(const WindowUi& ui, InfoPane& pane, AlarmDispatch& disp
                                                       m_ui.MemoInfor->text()};
                    },
                    [this] { return MemoLines::lines(m_ui.mRecIp); },
-                   [&pane](const QString& line) { pane.addInfo(line); }, [] { return TimeStamp::prefix(); }},
+                   [&pane](const QString& line) { pane.addInfo(line); }, [] { return TimeStamp::prefix(); },
+                   [&dispatch](AlarmChannel channel, bool ok) { dispatch.tallySent(channel, ok); }},
                m_udp, messengerOf(messenger, m_ownMessenger))
     , m_received(ReceivedAlarms::Host{[this] { return MemoLines::lines(m_ui.mRecIp); },
                                       [&pane](const QString& line) { pane.appendDirect(line); },

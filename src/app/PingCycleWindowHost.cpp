@@ -36,6 +36,7 @@ PingSettings PingCycleWindowHost::pingSettings() const
     settings.rttAlarm = ui.cbRTT->isChecked();
     settings.ignoreNormal = ui.cbIgNormal->isChecked();
     settings.parallel = TfrmTarnwick::spinValue(ui.seParallel);
+    settings.intervalMinutes = TfrmTarnwick::spinValue(ui.sePingInterval);
     return settings;
 }
 

@@ -16,6 +16,7 @@
 #include "desktop/Autostart.h"
 #include "desktop/UsageText.h"
 #include "desktop/gui/TrayIcon.h"
+#include "metrics/MonitorMetrics.h"
 #include "monitor/PingCycle.h"
 #include "phone/gui/TDeviceSelectionForm.h"
 #include "platform/AppError.h"
@@ -132,6 +133,7 @@ void TfrmTarnwick::FormCreate(Showing showing)
     applyStartupAddressEntries();
     // Opened before the first cycle, so that its alarms already go out from and to the alarm port.
     guarded([this] { m_network->open(m_context.alarmPort); });
+    startMetrics();
     if (showing == Showing::BeforeFirstCycle && !terminationRequested()) {
         show();
         // The window reaches the display before the cycle's first echo request can hold the thread.
@@ -140,6 +142,16 @@ void TfrmTarnwick::FormCreate(Showing showing)
     // The first ping cycle switches the countdown on at its end.
     bbPingClick();
     m_ui.bbPing->setFocus();
+}
+
+void TfrmTarnwick::startMetrics()
+{
+    const MetricsEndpoint endpoint =
+        m_context.metrics.value_or(MetricsEndpoint::ofSetting(m_ui.edtMetricsPort->text()));
+    if (MonitorMetrics* metrics = m_metrics.start(endpoint, [this](const QString& line) { AddInfo(line); })) {
+        m_cycle->setObserver(metrics);
+        m_dispatch->setTally(metrics);
+    }
 }
 
 void TfrmTarnwick::loadBoundSettings()
@@ -365,7 +377,7 @@ void TfrmTarnwick::EndAlarmCall()
 
 void TfrmTarnwick::PlayAlarmSound(int code, const QString& entryKey)
 {
-    m_alarmSounds->PlayAlarmSound(code, entryKey);
+    m_dispatch->tallySent(AlarmChannel::Sound, m_alarmSounds->PlayAlarmSound(code, entryKey));
 }
 
 void TfrmTarnwick::StopSound()
@@ -632,7 +644,7 @@ void TfrmTarnwick::createMailAlarm()
 
 void TfrmTarnwick::SendAlarmMail(const QString& subject)
 {
-    m_mailAlarm->SendAlarmMail(subject);
+    m_dispatch->tallySent(AlarmChannel::Mail, m_mailAlarm->SendAlarmMail(subject));
 }
 
 void TfrmTarnwick::BitBtn2Click()

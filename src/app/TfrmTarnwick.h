@@ -5,6 +5,7 @@
 #include "app/ListMemo.h"
 #include "app/SettingsBinder.h"
 #include "app/WindowUi.h"
+#include "metrics/MetricsService.h"
 #include "monitor/Countdown.h"
 #include "monitor/IcmpProbe.h"
 #include "monitor/ParallelProbe.h"
@@ -169,6 +170,7 @@ private:
     void createMonitor();
     void resumeCountdown();
     void loadBoundSettings();
+    void startMetrics();
     void applyStartupAddressEntries();
     void connectHandlers();
     void wireList(QPlainTextEdit* memo, QToolButton* unlockButton, QToolButton* saveButton,
@@ -200,6 +202,7 @@ private:
     std::unique_ptr<HistoryControl> m_history;
     std::unique_ptr<PingCycleWindowHost> m_cycleHost;
     std::unique_ptr<PingCycle> m_cycle;
+    MetricsService m_metrics;
     Countdown m_countdown;
     QTimer m_tDisp;
     TrayIcon* m_tray = nullptr;

@@ -365,6 +365,10 @@ void buildNetworkPage(WindowUi& ui)
     ui.edtDefPort = edit(g, "edtDefPort", "NetPara,RecPort", QStringLiteral("44444"), 70, 18 + 2 * kRow, 60);
     label(g, QStringLiteral("声音报警音："), 140, 18 + 2 * kRow, 76);
     ui.netAlarmSD = edit(g, "netAlarmSD", "NetPara,AlarmSd", QString(), 216, 18 + 2 * kRow, 170);
+    label(g, QStringLiteral("指标端口："), 6, 18 + 3 * kRow, 64);
+    ui.edtMetricsPort = edit(g, "edtMetricsPort", "NetPara,MetricsPort", QStringLiteral("0"), 70, 18 + 3 * kRow, 60);
+    ui.edtMetricsPort->setToolTip(
+        QStringLiteral("本机127.0.0.1上供Prometheus采集监控状态的端口（GET /metrics），0为关闭；重新启动后生效。"));
 }
 
 void buildAddressList(WindowUi& ui, QWidget* parent)

@@ -120,6 +120,7 @@ struct WindowUi {
     QCheckBox* cbAddMemo = nullptr;
     QLineEdit* edtDefPort = nullptr;
     QLineEdit* netAlarmSD = nullptr;
+    QLineEdit* edtMetricsPort = nullptr;
 
     // Address list
     QGroupBox* GroupBox2 = nullptr;

@@ -144,6 +144,7 @@ int main(int argc, char* argv[])
     context.dataDir = folder.path();
     context.headless = headless;
     context.modems = options->modems;
+    context.metrics = options->metrics;
     std::unique_ptr<Prompter> prompter;
     if (headless)
         prompter = std::make_unique<StreamPrompter>();

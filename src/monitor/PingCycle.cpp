@@ -1,6 +1,7 @@
 #include "monitor/PingCycle.h"
 
 #include "alarm/AlarmDispatch.h"
+#include "monitor/CycleObserver.h"
 #include "monitor/EchoProbe.h"
 #include "monitor/PingCycleHost.h"
 #include "monitor/PingVerdict.h"
@@ -10,6 +11,8 @@
 #include "shared/TextSplit.h"
 
 #include <QDateTime>
+
+#include <QElapsedTimer>
 
 #include <exception>
 #include <functional>
@@ -75,6 +78,8 @@ void PingCycle::bbPingClick()
     if (m_running)
         return;
     RunningScope scope(m_running, m_host);
+    QElapsedTimer duration;
+    duration.start();
 
     m_host.setPingEnabled(false);
     m_lastFailure.clear();
@@ -97,6 +102,12 @@ void PingCycle::bbPingClick()
     m_dispatch.DispatchDeferredAlarms();
     m_host.setPingEnabled(true);
     m_host.addInfo(m_host.timeStampPrefix() + QStringLiteral("Ping结束。"));
+    if (m_observer) {
+        QStringList lines;
+        for (int i = 0, n = m_host.addressLineCount(); i < n; ++i)
+            lines.append(m_host.addressLine(i));
+        m_observer->cycleEnded({duration.elapsed(), m_host.pingSettings().intervalMinutes, lines});
+    }
     m_host.switchCountdownOn();
 }
 
@@ -256,6 +267,8 @@ void PingCycle::writeVerdict(int index, int count, const Tally& tally, int store
         m_dispatch.DispatchAlarm(entryKey());
     };
     auto rewrite = [&] {
+        if (m_observer)
+            m_observer->addressJudged({m_host.addressLine(index), failed < count, quality, rtt, count, count - failed});
         m_host.setAddressLine(
             index, AddressLine::withSuffix(m_host.addressLine(index), AddressLine::cycleSuffix(quality, rtt)));
     };

@@ -8,6 +8,7 @@
 #include <vector>
 
 class AlarmDispatch;
+class CycleObserver;
 class EchoProbe;
 class HistorySink;
 class PingCycleHost;
@@ -46,6 +47,8 @@ public:
 
     // Where each address's round trips and losses go after its verdict; null: nowhere.
     void setHistory(HistorySink* history) { m_history = history; }
+    // Who is told of each verdict and of each cycle's end; null: nobody.
+    void setObserver(CycleObserver* observer) { m_observer = observer; }
 
 private:
     struct Tally {
@@ -70,4 +73,5 @@ private:
     HistorySink* m_history = nullptr;
     bool m_running = false;
     QString m_lastFailure;
+    CycleObserver* m_observer = nullptr;
 };

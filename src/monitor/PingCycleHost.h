@@ -11,6 +11,7 @@ struct PingSettings {
     bool rttAlarm = true;      // cbRTT: raise Slow
     bool ignoreNormal = true;  // cbIgNormal: write no line for a normal address
     int parallel = 1;          // seParallel: addresses probed at the same time (1 to 256)
+    int intervalMinutes = 30;  // sePingInterval: the pause between two cycles
 };
 
 // What the ping cycle needs of the main window. The window implements it over its widgets; the

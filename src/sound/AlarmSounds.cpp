@@ -52,15 +52,15 @@ QString AlarmSounds::soundFor(int code, const QString& entryKey) const
     }
 }
 
-void AlarmSounds::PlayAlarmSound(int code, const QString& entryKey)
+bool AlarmSounds::PlayAlarmSound(int code, const QString& entryKey)
 {
     if (code <= 0)
-        return;
+        return false;
     QString path = soundFor(code, entryKey);
     if (path.isEmpty()) {
         if (!QFileInfo(fallbackPath()).isFile()) {
             m_host.addInfo(noSoundLine());
-            return;
+            return false;
         }
         path = fallbackPath();
     }
@@ -68,7 +68,8 @@ void AlarmSounds::PlayAlarmSound(int code, const QString& entryKey)
     if (code != int(AlarmKind::Remote) || !m_list.contains(path))
         m_list.append(path);
     if (m_player.mode() != Mply::Mode::Playing)
-        tryPlay(path);
+        return tryPlay(path);
+    return true; // played after the one playing now
 }
 
 void AlarmSounds::PlaySoundFile(const QString& path)

@@ -36,7 +36,8 @@ public:
     static QString playFailedLine(const QString& path);
 
     // The sound of one alarm: code is an AlarmKind; entryKey names the address (empty for the test call).
-    void PlayAlarmSound(int code, const QString& entryKey);
+    // False when no sound could be played or listed for the alarm.
+    bool PlayAlarmSound(int code, const QString& entryKey);
     // Opens the player on the file and plays it; throws SoundFileError.
     void PlaySoundFile(const QString& path);
     void StopSound();

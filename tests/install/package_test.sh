@@ -15,6 +15,10 @@ expect_contains "$work/depends" "libqt6core6"
 expect_contains "$work/depends" "libqt6widgets6"
 expect_contains "$work/depends" "libc6"
 expect_contains "$work/depends" "librrd8"
+expect_contains "$work/depends" "libprometheus-cpp-pull"
+# The metrics need no package beyond the libraries they link.
+dpkg-deb -f "$deb" Recommends > "$work/recommends"
+expect_lacks "$work/recommends" "prometheus"
 
 # dpkg waits for nobody: retry while another installation holds its lock.
 dpkg_locked() { for _ in $(seq 60); do "$@" && return 0; sleep 2; done; return 1; }
