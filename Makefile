@@ -13,7 +13,7 @@ RUN_PACKAGES = build-essential cmake g++ pkg-config \
                qt6-base-dev qt6-multimedia-dev qt6-serialport-dev \
                libsndfile1-dev libsamplerate0-dev librrd-dev \
                libxcb1-dev fonts-wqy-microhei qt6-translations-l10n libcap2-bin \
-               prometheus-cpp-dev
+               prometheus-cpp-dev libcivetweb-dev
 
 # What the tests and benchmarks need besides.
 TEST_PACKAGES = libgtest-dev libgmock-dev libbenchmark-dev \

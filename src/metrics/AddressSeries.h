@@ -1,19 +1,16 @@
 #pragma once
 
-#include <prometheus/collectable.h>
-#include <prometheus/metric_family.h>
-
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
 #include <utility>
-#include <vector>
 
-// The per-address series, one row per address of the list: written by the ping cycle, collected
-// by the exposer's threads. A table of plain values rather than a family of metric objects per
-// series: with thousands of addresses a scrape then copies rows instead of walking metric objects.
-class AddressSeries final : public prometheus::Collectable {
+// The per-address series, one row per address of the list: written by the ping cycle, read by the
+// web server's threads. A table of plain values written straight into the text exposition format:
+// with ten thousand addresses a scrape then copies rows and appends text, instead of building and
+// serializing seventy thousand metric objects.
+class AddressSeries {
 public:
     using Key = std::pair<std::string, std::string>; // the labels address and name
 
@@ -30,10 +27,16 @@ public:
     // Forgets every address that is not listed.
     void keepOnly(const std::set<Key>& listed);
 
-    std::vector<prometheus::MetricFamily> Collect() const override;
+    // Appends the series in the text exposition format (a family per column, a line per address);
+    // nothing while no address has a verdict.
+    void appendText(std::string& out) const;
+
+    // A label value as the exposition format writes it: backslash, double quote and line feed escaped.
+    static std::string escaped(const std::string& value);
 
 private:
     struct Row {
+        std::string labels; // address="...",name="...", escaped once
         double up = 0;
         double quality = 0;
         double roundTrip = 0;

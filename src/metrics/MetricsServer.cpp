@@ -7,8 +7,6 @@
 
 #include <CivetServer.h>
 #include <civetweb.h>
-#include <prometheus/collectable.h>
-#include <prometheus/exposer.h>
 
 #include <cstring>
 
@@ -24,8 +22,8 @@ int reply(mg_connection* connection, int status, const char* reason, const char*
     return status;
 }
 
-// Only GET /metrics goes on to the exposer.
-int filterRequest(mg_connection* connection)
+// Whether the request is GET /metrics; anything else has been answered with its refusal.
+bool isScrape(mg_connection* connection)
 {
     const mg_request_info* request = mg_get_request_info(connection);
     // The target as it came (the server decodes nothing): "/metrics%00" or "/%6detrics" are not
@@ -34,11 +32,15 @@ int filterRequest(mg_connection* connection)
     const std::size_t length = std::strlen(kPath);
     const bool path =
         target && std::strncmp(target, kPath, length) == 0 && (target[length] == '\0' || target[length] == '?');
-    if (!path)
-        return reply(connection, 404, "Not Found");
-    if (!request->request_method || std::strcmp(request->request_method, "GET") != 0)
-        return reply(connection, 405, "Method Not Allowed", "Allow: GET\r\n");
-    return 0;
+    if (!path) {
+        reply(connection, 404, "Not Found");
+        return false;
+    }
+    if (!request->request_method || std::strcmp(request->request_method, "GET") != 0) {
+        reply(connection, 405, "Method Not Allowed", "Allow: GET\r\n");
+        return false;
+    }
+    return true;
 }
 
 // The web server's own complaints (a port in use) would reach standard error; the pane says it.
@@ -49,31 +51,45 @@ int quiet(const mg_connection*, const char*)
 
 } // namespace
 
-MetricsServer::MetricsServer(const MetricsEndpoint& endpoint,
-                             std::vector<std::weak_ptr<prometheus::Collectable>> collectables)
+MetricsServer::MetricsServer(const MetricsEndpoint& endpoint, Exposition exposition)
+    : m_exposition(std::move(exposition))
 {
     CivetCallbacks callbacks;
-    callbacks.begin_request = filterRequest;
+    callbacks.begin_request = handleRequest;
     callbacks.log_message = quiet;
     // A few workers, and a request that is not complete within 5 s is dropped: connections that
     // say nothing hold off a scrape only so long. Targets are taken as they came, undecoded.
     try {
-        m_exposer = std::make_unique<prometheus::Exposer>(
+        m_server = std::make_unique<CivetServer>(
             std::vector<std::string>{"listening_ports", endpoint.listening().toStdString(), "num_threads", "4",
                                      "request_timeout_ms", "5000", "enable_keep_alive", "no", "decode_url", "no"},
-            &callbacks);
+            &callbacks, this);
     } catch (const std::exception&) {
         throw AppError(failureText(endpoint));
     }
-    for (const std::weak_ptr<prometheus::Collectable>& collectable : collectables)
-        m_exposer->RegisterCollectable(collectable, kPath);
 }
 
 MetricsServer::~MetricsServer() = default;
 
+// Every request is answered here, before the web server would look for a handler or a file.
+int MetricsServer::handleRequest(mg_connection* connection)
+{
+    if (!isScrape(connection))
+        return 1;
+    const auto* server = static_cast<const CivetServer*>(mg_get_user_data(mg_get_context(connection)));
+    const auto* self = static_cast<const MetricsServer*>(server->getUserContext());
+    const std::string body = self->m_exposition();
+    mg_printf(connection,
+              "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"
+              "Content-Length: %zu\r\nConnection: close\r\n\r\n",
+              body.size());
+    mg_write(connection, body.data(), body.size());
+    return 200;
+}
+
 int MetricsServer::port() const
 {
-    const std::vector<int> ports = m_exposer->GetListeningPorts();
+    const std::vector<int> ports = m_server->getListeningPorts();
     return ports.empty() ? 0 : ports.front();
 }
 

@@ -4,21 +4,22 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
-#include <vector>
+#include <string>
 
-namespace prometheus {
-class Collectable;
-class Exposer;
-} // namespace prometheus
+class CivetServer;
 
-// Serves the registry's metrics at GET /metrics through the client library's exposer, on its own
-// threads. Every other path and method is refused before the exposer sees it: the exposer would
-// answer /metrics/anything and leave other methods to the web server's defaults.
+// Serves the metrics at GET /metrics on the web server's own threads, as plain text in the
+// exposition format; every other path and method is refused. Uncompressed: on loopback or a
+// station's network writing the text costs less than compressing it.
 class MetricsServer {
 public:
+    // Gives the metrics in the text exposition format; called on the server's threads.
+    using Exposition = std::function<std::string()>;
+
     // Throws AppError with the pane's text when the endpoint cannot be listened on.
-    MetricsServer(const MetricsEndpoint& endpoint, std::vector<std::weak_ptr<prometheus::Collectable>> collectables);
+    MetricsServer(const MetricsEndpoint& endpoint, Exposition exposition);
     ~MetricsServer();
     MetricsServer(const MetricsServer&) = delete;
     MetricsServer& operator=(const MetricsServer&) = delete;
@@ -29,5 +30,8 @@ public:
     static QString failureText(const MetricsEndpoint& endpoint);
 
 private:
-    std::unique_ptr<prometheus::Exposer> m_exposer;
+    static int handleRequest(struct mg_connection* connection);
+
+    Exposition m_exposition;
+    std::unique_ptr<CivetServer> m_server;
 };

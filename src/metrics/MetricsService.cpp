@@ -14,7 +14,7 @@ MonitorMetrics* MetricsService::start(const MetricsEndpoint& endpoint,
         return nullptr;
     auto metrics = std::make_unique<MonitorMetrics>();
     try {
-        m_server = std::make_unique<MetricsServer>(endpoint, metrics->collectables());
+        m_server = std::make_unique<MetricsServer>(endpoint, [m = metrics.get()] { return m->exposition(); });
     } catch (const AppError& e) {
         addInfo(e.text());
         return nullptr;

@@ -66,7 +66,7 @@ const char* channelName(AlarmChannel channel)
 
 MonitorMetrics::MonitorMetrics(std::function<qint64()> nowMs)
     : m_nowMs(nowMs ? std::move(nowMs) : [] { return QDateTime::currentMSecsSinceEpoch(); })
-    , m_addresses(std::make_shared<AddressSeries>())
+    , m_addresses(std::make_unique<AddressSeries>())
     , m_registry(std::make_shared<Registry>())
     , m_cycles(counter(*m_registry, "tarnwicker_cycles_total", "Ping cycles run").Add({}))
     , m_cycleDuration(
@@ -97,10 +97,10 @@ MonitorMetrics::MonitorMetrics(std::function<qint64()> nowMs)
 
 std::string MonitorMetrics::exposition() const
 {
-    std::vector<MetricFamily> families = m_addresses->Collect();
-    for (MetricFamily& family : m_registry->Collect())
-        families.push_back(std::move(family));
-    return TextSerializer().Serialize(families);
+    std::string text;
+    m_addresses->appendText(text);
+    text += TextSerializer().Serialize(m_registry->Collect());
+    return text;
 }
 
 std::pair<QString, QString> MonitorMetrics::labelsOf(const QString& line)

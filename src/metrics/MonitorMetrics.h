@@ -20,17 +20,15 @@
 // quality and round trip, the echo requests and answers; per cycle the count, duration and end;
 // the alarms raised, the sends of each channel and the datagrams received from other stations.
 //
-// Fed on the window's thread; the exposer's threads only collect, which the registry and the
+// Fed on the window's thread; the web server's threads only read, which the registry and the
 // address table guard.
 class MonitorMetrics final : public CycleObserver, public AlarmTally {
 public:
     // The clock gives milliseconds since the epoch; the default is the system's.
     explicit MonitorMetrics(std::function<qint64()> nowMs = {});
 
-    // What a scrape collects: the per-address table and the registry of the other metrics.
-    std::vector<std::weak_ptr<prometheus::Collectable>> collectables() const { return {m_addresses, m_registry}; }
-
-    // The metrics in the text exposition format, as a scrape gets them.
+    // The metrics in the text exposition format, as a scrape gets them: the per-address table, then
+    // the registry of the other metrics. Safe to call from any thread.
     std::string exposition() const;
 
     // The labels of an address line: its host and the name after the ":" of its entry key.
@@ -50,7 +48,7 @@ private:
     double nowSeconds() const;
 
     std::function<qint64()> m_nowMs;
-    std::shared_ptr<AddressSeries> m_addresses;
+    std::unique_ptr<AddressSeries> m_addresses;
     std::shared_ptr<prometheus::Registry> m_registry;
 
     prometheus::Counter& m_cycles;

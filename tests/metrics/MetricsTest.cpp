@@ -200,7 +200,7 @@ TEST(MetricsServer, AnswersOnlyGetMetrics)
     ASSERT_NE(port, 0);
     MetricsEndpoint endpoint;
     endpoint.port = port;
-    MetricsServer server(endpoint, metrics.collectables());
+    MetricsServer server(endpoint, [&metrics] { return metrics.exposition(); });
     EXPECT_EQ(server.port(), port);
 
     const std::string scrape = httpGet(port, "/metrics");
@@ -245,7 +245,7 @@ TEST(MetricsServer, APortInUseIsOneClearFailure)
     endpoint.port = holder.serverPort();
     MonitorMetrics metrics;
     try {
-        MetricsServer server(endpoint, metrics.collectables());
+        MetricsServer server(endpoint, [&metrics] { return metrics.exposition(); });
         FAIL() << "served on a port in use";
     } catch (const AppError& e) {
         EXPECT_EQ(e.text(), QStringLiteral("指标服务端口%1被占用，指标服务未启动。").arg(endpoint.port));
