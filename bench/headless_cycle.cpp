@@ -2,14 +2,10 @@
 // list memo) over 10,000 addresses of 127.0.0.0/8 with four echo requests each, beside the same
 // requests sent by a minimal loop that opens one raw socket per request, in the same run: what the
 // monitor adds per address to the bare cost of the requests. Sends only to loopback; bounded in count.
-#include "app/Prompter.h"
+#include "BenchSupport.h"
 #include "app/TfrmTarnwick.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QHostAddress>
-#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -19,7 +15,6 @@
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -27,11 +22,6 @@ namespace {
 
 constexpr int kAddresses = 10000;
 constexpr int kRequests = 4;
-
-quint32 addressOf(int i)
-{
-    return (127u << 24) | (quint32(i / 250) << 8) | quint32(i % 250 + 1);
-}
 
 quint16 checksum(const unsigned char* data, size_t size)
 {
@@ -80,55 +70,32 @@ bool bareRequest(quint32 address, quint16 sequence)
     return answered;
 }
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-// CPU time of the process so far, user and system: steadier than wall time on a busy machine.
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QFile ip(QDir(dir.path()).filePath(QStringLiteral("Ip.txt")));
-    ip.open(QIODevice::WriteOnly);
-    for (int i = 0; i < kAddresses; ++i)
-        ip.write(QHostAddress(addressOf(i)).toString().toLatin1() + ":bench-" + QByteArray::number(i) + "\r\n");
-    ip.close();
-    StreamPrompter prompter;
-    AppContext context;
-    context.dataDir = dir.path();
-    context.prompter = &prompter;
-    context.headless = true;
-    context.alarmPort = 0;
-    TfrmTarnwick window(context);
+    Bench::HeadlessFolder folder;
+    folder.writeLoopbackList(kAddresses, [](int i) { return "bench-" + QByteArray::number(i); });
+    TfrmTarnwick window(folder.context());
     window.FormCreate(); // with its first cycle
 
-    double cpu = cpuSeconds();
+    double cpu = Bench::cpuSeconds();
     auto start = std::chrono::steady_clock::now();
     window.bbPingClick();
-    const double monitor = seconds(start);
-    const double monitorCpu = cpuSeconds() - cpu;
+    const double monitor = Bench::secondsSince(start);
+    const double monitorCpu = Bench::cpuSeconds() - cpu;
 
-    cpu = cpuSeconds();
+    cpu = Bench::cpuSeconds();
     start = std::chrono::steady_clock::now();
     int answered = 0;
     for (int i = 0; i < kAddresses; ++i) {
         for (int k = 0; k < kRequests; ++k)
-            answered += bareRequest(addressOf(i), quint16(i * kRequests + k)) ? 1 : 0;
+            answered += bareRequest(Bench::loopbackAddress(i), quint16(i * kRequests + k)) ? 1 : 0;
     }
-    const double bare = seconds(start);
-    const double bareCpu = cpuSeconds() - cpu;
+    const double bare = Bench::secondsSince(start);
+    const double bareCpu = Bench::cpuSeconds() - cpu;
 
     std::printf("headless cycle: %d loopback addresses x %d echo requests: %.3f s wall, %.3f s CPU; the same "
                 "requests from a minimal loop with one raw socket each: %.3f s wall, %.3f s CPU (%d answered); "

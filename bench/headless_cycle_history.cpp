@@ -3,36 +3,19 @@
 // costs the cycle. The files are made in the first cycle (about 230 KB each, 2.3 GB in all, in a
 // temporary folder); the cycle measured is the second, whose samples are written while it runs.
 // Sends only to loopback; bounded in count.
+#include "BenchSupport.h"
 #include "app/HistoryControl.h"
-#include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
 #include "records/HistoryStore.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QHostAddress>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
 constexpr int kAddresses = 10000;
-
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 struct Measured {
     double cycle = 0;   // wall seconds of the cycle, from Ping to "Ping结束。"
@@ -42,34 +25,23 @@ struct Measured {
 
 Measured secondCycle(bool keepHistory)
 {
-    QTemporaryDir dir;
-    QFile ip(QDir(dir.path()).filePath(QStringLiteral("Ip.txt")));
-    ip.open(QIODevice::WriteOnly);
-    for (int i = 0; i < kAddresses; ++i) {
-        const quint32 address = (127u << 24) | (quint32(i / 250) << 8) | quint32(i % 250 + 1);
-        ip.write(QHostAddress(address).toString().toLatin1() + ":bench-" + QByteArray::number(i) + "\r\n");
-    }
-    ip.close();
-    StreamPrompter prompter;
-    AppContext context;
-    context.dataDir = dir.path();
-    context.prompter = &prompter;
-    context.headless = true;
-    context.alarmPort = 0;
+    Bench::HeadlessFolder folder;
+    folder.writeLoopbackList(kAddresses, [](int i) { return "bench-" + QByteArray::number(i); });
+    AppContext context = folder.context();
     context.keepHistory = keepHistory;
     TfrmTarnwick window(context);
     window.FormCreate(); // the first cycle, which makes the files
     window.history().store().waitUntilWritten();
 
     Measured m;
-    const double cpu = cpuSeconds();
+    const double cpu = Bench::cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     window.bbPingClick();
-    m.cycle = seconds(start);
-    m.cpu = cpuSeconds() - cpu;
+    m.cycle = Bench::secondsSince(start);
+    m.cpu = Bench::cpuSeconds() - cpu;
     window.history().store().waitUntilWritten();
-    m.written = seconds(start);
-    const int files = QDir(HistoryStore::folderIn(dir.path())).entryList(QDir::Files).size();
+    m.written = Bench::secondsSince(start);
+    const int files = QDir(HistoryStore::folderIn(folder.path())).entryList(QDir::Files).size();
     std::printf("  history %s: cycle %.3f s wall, %.3f s CPU; all written after %.3f s; %d files\n",
                 keepHistory ? "on " : "off", m.cycle, m.cpu, m.written, files);
     std::fflush(stdout);

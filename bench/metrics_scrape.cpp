@@ -3,16 +3,14 @@
 // beside them against the same cycles with metrics off, in one run (off, on, off, on). Four echo requests per loopback
 // address, five cycles in a row per measurement. Sends only to loopback; bounded in count.
 #include "../tests/metrics/HttpExchange.h"
-#include "app/Prompter.h"
+#include "BenchSupport.h"
 #include "app/TfrmTarnwick.h"
 #include "metrics/MonitorMetrics.h"
+#include "platform/CodePage.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QHostAddress>
 #include <QTcpServer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <atomic>
@@ -29,15 +27,9 @@ constexpr int kCycles = 5;
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point since)
+QString name(int i)
 {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-QString addressLine(int i)
-{
-    const quint32 address = (127u << 24) | (quint32(i / 250) << 8) | quint32(i % 250 + 1);
-    return QHostAddress(address).toString() + QStringLiteral(":站点-%1").arg(i);
+    return QStringLiteral("站点-%1").arg(i);
 }
 
 int freePort()
@@ -77,7 +69,7 @@ private:
                              std::string("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n") +
                                  (gzip ? "Accept-Encoding: gzip\r\n" : "") + "Connection: close\r\n\r\n",
                              5000, false);
-            const double took = secondsSince(start);
+            const double took = Bench::secondsSince(start);
             if (httpStatus(response) == 200) {
                 std::lock_guard lock(m_mutex);
                 m_times[gzip].push_back(took);
@@ -105,22 +97,10 @@ struct Run {
 // One window on its own folder; its first cycle at start-up, then the measured one.
 Run measure(bool metrics)
 {
-    QTemporaryDir dir;
-    QFile para(QDir(dir.path()).filePath(QStringLiteral("Para.ini")));
-    para.open(QIODevice::WriteOnly);
-    para.write("[PingPara]\r\nPingCount=4\r\n");
-    para.close();
-    QFile ip(QDir(dir.path()).filePath(QStringLiteral("Ip.txt")));
-    ip.open(QIODevice::WriteOnly);
-    for (int i = 0; i < kAddresses; ++i)
-        ip.write(addressLine(i).toUtf8() + "\r\n");
-    ip.close();
-    StreamPrompter prompter;
-    AppContext context;
-    context.dataDir = dir.path();
-    context.prompter = &prompter;
-    context.headless = true;
-    context.alarmPort = 0;
+    Bench::HeadlessFolder folder;
+    folder.write(QStringLiteral("Para.ini"), "[PingPara]\r\nPingCount=4\r\n");
+    folder.writeLoopbackList(kAddresses, [](int i) { return CodePage::toGbk(name(i)); });
+    AppContext context = folder.context();
     const int port = freePort();
     if (metrics) {
         MetricsEndpoint endpoint;
@@ -136,7 +116,7 @@ Run measure(bool metrics)
     const auto start = Clock::now();
     for (int i = 0; i < kCycles; ++i)
         window.bbPingClick();
-    run.cycle = secondsSince(start) / kCycles;
+    run.cycle = Bench::secondsSince(start) / kCycles;
     if (scraper) {
         run.scrapes[0] = scraper->times(false);
         run.scrapes[1] = scraper->times(true);
@@ -177,7 +157,7 @@ int main(int argc, char* argv[])
     MonitorMetrics metrics;
     QStringList lines;
     for (int i = 0; i < kAddresses; ++i) {
-        lines << addressLine(i);
+        lines << QHostAddress(Bench::loopbackAddress(i)).toString() + u':' + name(i);
         metrics.addressJudged({lines.back(), true, 100, 1, 1, 1});
     }
     metrics.cycleEnded({1, 0, lines});
@@ -186,7 +166,7 @@ int main(int argc, char* argv[])
     std::size_t plain = 0;
     for (int i = 0; i < kRenders; ++i)
         plain = metrics.exposition().size();
-    const double render = secondsSince(start) / kRenders;
+    const double render = Bench::secondsSince(start) / kRenders;
 
     auto worst = [](const std::vector<double>& times) {
         return times.empty() ? 0 : *std::max_element(times.begin(), times.end());

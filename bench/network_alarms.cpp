@@ -3,19 +3,16 @@
 // then relayed by UDP to the receiver 127.0.0.1, which drops what comes back from itself) while ping
 // cycles over loopback run one after the other. Reports the datagrams handled per second and the
 // latency from a datagram's sending to its pane line. Sends only to loopback; bounded in count.
+#include "BenchSupport.h"
 #include "app/AppContext.h"
 #include "app/NetworkPage.h"
-#include "app/Prompter.h"
 #include "app/TfrmTarnwick.h"
 #include "app/WindowUi.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -124,19 +121,9 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    QFile ip(QDir(dir.path()).filePath(QStringLiteral("Ip.txt")));
-    ip.open(QIODevice::WriteOnly);
-    for (int i = 1; i <= 20; ++i)
-        ip.write(QByteArray("127.0.0.") + QByteArray::number(i) + ":bench-host\r\n");
-    ip.close();
-    StreamPrompter prompter;
-    AppContext context;
-    context.dataDir = dir.path();
-    context.prompter = &prompter;
-    context.headless = true;
-    context.alarmPort = 0;
-    TfrmTarnwick window(context);
+    Bench::HeadlessFolder folder;
+    folder.writeLoopbackList(20, [](int) { return QByteArray("bench-host"); });
+    TfrmTarnwick window(folder.context());
     window.FormCreate();
     // One ping cycle after the other for as long as the benchmark runs.
     QTimer cycles;

@@ -3,6 +3,7 @@
 // each host's requests one after the other, 5 s apart, every host at once). Runs in network
 // namespaces of its own and needs root. The documentation ranges hold too few addresses for 900
 // answering hosts, so each of 450 answering addresses is listed twice.
+#include "FakeHost.h"
 #include "NetLab.h"
 
 #include "alarm/AlarmDispatch.h"
@@ -22,32 +23,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The window as the cycle needs it, keeping only the lines and the count of pane lines.
-class BenchHost final : public PingCycleHost {
-public:
-    QStringList lines;
-    PingSettings settings;
-    int infoLines = 0;
-    bool pingEnabled = true;
-
-    int addressLineCount() const override { return int(lines.size()); }
-    QString addressLine(int index) const override { return index < lines.size() ? lines[index] : QString(); }
-    void setAddressLine(int index, const QString& line) override { lines[index] = line; }
-    PingSettings pingSettings() const override { return settings; }
-    void addInfo(const QString&) override { ++infoLines; }
-    QString timeStampPrefix() const override { return {}; }
-    void hideReportPane() override {}
-    void processEvents() override {}
-    bool isPingEnabled() const override { return pingEnabled; }
-    void setPingEnabled(bool enabled) override { pingEnabled = enabled; }
-    void switchCountdownOn() override {}
-    void stopAlarmSound() override {}
-    void resetAlarmPositions() override {}
-    void clearAlarmSoundList() override {}
-    void endCallInProgress() override {}
-    void closeWindow() override {}
-};
 
 bool sh(const std::string& command)
 {
@@ -120,7 +95,7 @@ int main()
     double ours = 0;
     int unreachable = 0;
     lab.runIn(NetLab::Ns::Probe, [&] {
-        BenchHost bench;
+        FakeHost bench;
         bench.lines = list;
         bench.settings.parallel = 128;
         AlarmDispatch dispatch{[] { return AlarmDispatch::Switches{}; }, [](const QString&) {}};

@@ -1,6 +1,7 @@
 // One whole ping cycle over 1,000 addresses of 127.0.0.0/8 with four echo requests each, through the
 // real probe, with the message loop handled around every request as in the window: wall time, CPU
 // time and peak memory. Sends only to loopback; bounded in count.
+#include "FakeHost.h"
 #include "alarm/AlarmDispatch.h"
 #include "monitor/IcmpProbe.h"
 #include "monitor/PingCycle.h"
@@ -17,35 +18,6 @@ namespace {
 
 constexpr int kAddresses = 1000;
 
-// The window reduced to what a cycle touches: the list, the settings and the information pane.
-class BenchHost final : public PingCycleHost {
-public:
-    QStringList lines;
-    QStringList info;
-    bool pingEnabled = true;
-
-    int addressLineCount() const override { return int(lines.size()); }
-    QString addressLine(int index) const override { return lines.value(index); }
-    void setAddressLine(int index, const QString& line) override
-    {
-        if (index < lines.size())
-            lines[index] = line;
-    }
-    PingSettings pingSettings() const override { return PingSettings{}; }
-    void addInfo(const QString& line) override { info << line; }
-    QString timeStampPrefix() const override { return QStringLiteral("2026-12-07 14:30:05 -> "); }
-    void hideReportPane() override {}
-    void processEvents() override { QCoreApplication::processEvents(); }
-    bool isPingEnabled() const override { return pingEnabled; }
-    void setPingEnabled(bool enabled) override { pingEnabled = enabled; }
-    void switchCountdownOn() override {}
-    void stopAlarmSound() override {}
-    void resetAlarmPositions() override {}
-    void clearAlarmSoundList() override {}
-    void endCallInProgress() override {}
-    void closeWindow() override {}
-};
-
 double cpuSeconds(const rusage& u)
 {
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
@@ -56,7 +28,8 @@ double cpuSeconds(const rusage& u)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    BenchHost host;
+    FakeHost host;
+    host.onProcessEvents = [] { QCoreApplication::processEvents(); };
     for (int i = 0; i < kAddresses; ++i)
         host.lines << QStringLiteral("127.0.%1.%2:站点%3=100%").arg(i / 250).arg(i % 250 + 1).arg(i);
     IcmpProbe probe;

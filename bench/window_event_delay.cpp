@@ -3,6 +3,7 @@
 // later than due is a delay an operator would feel. Reports the 50th and 99th percentile and the
 // largest delay. Runs in network namespaces of its own and needs root; the receive timeout is
 // shortened to 500 ms and two requests go to each host, so that the run stays short.
+#include "FakeHost.h"
 #include "NetLab.h"
 #include "NetNamespaces.h"
 
@@ -31,37 +32,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kHosts = 20;
 constexpr int kTick = 10;
 
-class BenchHost final : public PingCycleHost {
-public:
-    QStringList lines;
-    PingSettings settings;
-    bool pingEnabled = true;
-
-    int addressLineCount() const override { return int(lines.size()); }
-    QString addressLine(int index) const override { return lines.value(index); }
-    void setAddressLine(int index, const QString& line) override
-    {
-        if (index < lines.size())
-            lines[index] = line;
-    }
-    PingSettings pingSettings() const override { return settings; }
-    void addInfo(const QString&) override {}
-    QString timeStampPrefix() const override { return QStringLiteral("2026-12-09 11:00:00 -> "); }
-    void hideReportPane() override {}
-    void processEvents() override { QCoreApplication::processEvents(); }
-    bool isPingEnabled() const override { return pingEnabled; }
-    void setPingEnabled(bool enabled) override { pingEnabled = enabled; }
-    void switchCountdownOn() override {}
-    void stopAlarmSound() override {}
-    void resetAlarmPositions() override {}
-    void clearAlarmSoundList() override {}
-    void endCallInProgress() override {}
-    void closeWindow() override {}
-};
-
 void measure(const NetLab& lab, int parallel)
 {
-    BenchHost host;
+    FakeHost host;
+    host.onProcessEvents = [] { QCoreApplication::processEvents(); };
     for (int i = 1; i <= kHosts; ++i)
         host.lines << QStringLiteral("203.0.113.%1:静%1").arg(i);
     host.settings.pingCount = 2;

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 
 // Starts Xvfb on a display number that the server picks itself and reports once it takes
@@ -23,4 +24,26 @@ inline QString startXvfb(QProcess& server, const QString& program, const QString
     bool ok = false;
     const int display = out.trimmed().toInt(&ok);
     return ok ? QStringLiteral(":%1").arg(display) : QString();
+}
+
+// True once the monitor's main window (its caption, its size) is mapped and viewable on the display
+// the environment names.
+inline bool showsMonitorWindow(const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess tree;
+    tree.setProcessEnvironment(environment);
+    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    tree.waitForFinished(5000);
+    for (const QByteArray& line : tree.readAllStandardOutput().split('\n')) {
+        if (!line.contains("Tarnwicker") || !line.contains("807x591"))
+            continue;
+        QProcess info;
+        info.setProcessEnvironment(environment);
+        info.start(QStringLiteral("xwininfo"),
+                   {QStringLiteral("-id"), QString::fromLatin1(line.trimmed().split(' ').value(0))});
+        info.waitForFinished(5000);
+        if (info.readAllStandardOutput().contains("IsViewable"))
+            return true;
+    }
+    return false;
 }

@@ -329,25 +329,7 @@ public:
     }
 
     // True once the monitor's main window (its caption, its size) is mapped and viewable.
-    bool showsMainWindow() const
-    {
-        QProcess tree;
-        tree.setProcessEnvironment(environment());
-        tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-        tree.waitForFinished(5000);
-        for (const QByteArray& line : tree.readAllStandardOutput().split('\n')) {
-            if (!line.contains("Tarnwicker") || !line.contains("807x591"))
-                continue;
-            QProcess info;
-            info.setProcessEnvironment(environment());
-            info.start(QStringLiteral("xwininfo"),
-                       {QStringLiteral("-id"), QString::fromLatin1(line.trimmed().split(' ').value(0))});
-            info.waitForFinished(5000);
-            if (info.readAllStandardOutput().contains("IsViewable"))
-                return true;
-        }
-        return false;
-    }
+    bool showsMainWindow() const { return showsMonitorWindow(environment()); }
 
 private:
     QString m_name;

@@ -2,7 +2,7 @@
 // round trips of the requests answered and the number lost; and, against a host that answers after
 // known delays or not at all, what the round-robin file holds after a few cycles.
 #include "HostResponder.h"
-#include "NetLab.h"
+#include "NetLabTest.h"
 #include "PingCycleFakes.h"
 #include "records/HistoryTestSupport.h"
 
@@ -111,16 +111,8 @@ TEST(HistoryOfTheCycle, EveryAddressIsHandedOverAfterItsVerdict)
     }
 }
 
-class HistoryAgainstAHost : public ::testing::Test {
+class HistoryAgainstAHost : public NetLabTest<> {
 protected:
-    void SetUp() override
-    {
-        const std::string why = NetLab::unavailableReason();
-        if (!why.empty())
-            GTEST_SKIP() << why;
-        m_lab.emplace();
-    }
-
     // Runs `cycles` cycles from the probe namespace into the store; `parallel` addresses at a time.
     void runCycles(HistoryStore& store, const QStringList& lines, int cycles, int parallel)
     {
@@ -141,8 +133,6 @@ protected:
                 cycle.bbPingClick();
         });
     }
-
-    std::optional<NetLab> m_lab;
 };
 
 // Netem is not at hand on every kernel: the host answers through a responder that waits itself,

@@ -2,7 +2,7 @@
 // network namespaces made by the test. Each case runs with the raw socket and with the datagram
 // socket that the probe falls back to without the privilege for a raw one.
 #include "HostResponder.h"
-#include "NetLab.h"
+#include "NetLabTest.h"
 
 #include "monitor/IcmpPacket.h"
 #include "monitor/IcmpProbe.h"
@@ -35,16 +35,8 @@ using Mode = IcmpSocket::Mode;
 // Both ends of a wait are read from a millisecond clock that truncates; a wait of t ms may read t - 1.
 constexpr quint32 kTickSlack = 2;
 
-class IcmpProbeInNamespaces : public ::testing::TestWithParam<Mode> {
+class IcmpProbeInNamespaces : public NetLabTest<::testing::TestWithParam<Mode>> {
 protected:
-    void SetUp() override
-    {
-        const std::string why = NetLab::unavailableReason();
-        if (!why.empty())
-            GTEST_SKIP() << why;
-        m_lab.emplace();
-    }
-
     // One echo request from the probe namespace; the probe is made there, so are its sockets.
     ReplyStatus pingOnce(const char* host, int timeoutMs, IcmpProbe* keep = nullptr)
     {
@@ -61,8 +53,6 @@ protected:
         });
         return result;
     }
-
-    std::optional<NetLab> m_lab;
 };
 
 std::string modeName(const ::testing::TestParamInfo<Mode>& info)

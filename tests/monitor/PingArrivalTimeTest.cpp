@@ -3,7 +3,7 @@
 // a host in a network namespace that answers after a known delay and one that never answers, with
 // the raw and the datagram socket, one address after the other and side by side.
 #include "HostResponder.h"
-#include "NetLab.h"
+#include "NetLabTest.h"
 #include "PingCycleFakes.h"
 
 #include "alarm/AlarmDispatch.h"
@@ -46,16 +46,8 @@ void answerAfterTheDelay(int fd, const HostResponder::Request& request)
 }
 
 // Socket kind, and addresses at a time (1: one after the other).
-class WhileTheWindowIsBusy : public ::testing::TestWithParam<std::tuple<Mode, int>> {
+class WhileTheWindowIsBusy : public NetLabTest<::testing::TestWithParam<std::tuple<Mode, int>>> {
 protected:
-    void SetUp() override
-    {
-        const std::string why = NetLab::unavailableReason();
-        if (!why.empty())
-            GTEST_SKIP() << why;
-        m_lab.emplace();
-    }
-
     struct Run {
         QStringList lines;
         QStringList info;
@@ -96,8 +88,6 @@ protected:
         });
         return run;
     }
-
-    std::optional<NetLab> m_lab;
 };
 
 std::string paramName(const ::testing::TestParamInfo<std::tuple<Mode, int>>& info)

@@ -1,5 +1,6 @@
 #include "Desktop.h"
 #include "NetLab.h"
+#include "XvfbServer.h"
 #include "platform/CodePage.h"
 
 #include <QDir>
@@ -13,29 +14,6 @@
 
 #include <csignal>
 #include <optional>
-
-namespace {
-
-// True once a window with the monitor's caption and size is mapped and viewable on the desktop.
-bool mainWindowViewable()
-{
-    QProcess tree;
-    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
-    tree.waitForFinished(5000);
-    for (const QByteArray& line : tree.readAllStandardOutput().split('\n')) {
-        if (!line.contains("Tarnwicker") || !line.contains("807x591"))
-            continue;
-        QProcess info;
-        info.start(QStringLiteral("xwininfo"),
-                   {QStringLiteral("-id"), QString::fromLatin1(line.trimmed().split(' ').value(0))});
-        info.waitForFinished(5000);
-        if (info.readAllStandardOutput().contains("IsViewable"))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 // Hosts that never answer hold the first cycle for a minute and more; the operator sees the window
 // at once all the same, and the cycle has begun behind it.
@@ -66,7 +44,7 @@ TEST(StartupShow, WindowIsVisibleWithinOneSecondWithFiveSilentHosts)
     ASSERT_TRUE(monitor.waitForStarted(5000));
     std::optional<qint64> shownAfter;
     while (!shownAfter && clock.elapsed() < 30000 && monitor.state() == QProcess::Running) {
-        if (mainWindowViewable())
+        if (showsMonitorWindow())
             shownAfter = clock.elapsed();
         else
             QThread::msleep(20);

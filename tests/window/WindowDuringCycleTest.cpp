@@ -3,7 +3,7 @@
 // during the cycle leave the round trips and timeouts to the network.
 #include "DesktopWindowFixture.h"
 #include "HostResponder.h"
-#include "NetLab.h"
+#include "NetLabTest.h"
 #include "NetNamespaces.h"
 
 #include "desktop/gui/TrayIcon.h"
@@ -66,14 +66,13 @@ private:
     std::function<void()> m_onEnabled;
 };
 
-class WindowDuringCycleTest : public DesktopWindowFixture, public ::testing::WithParamInterface<int> {
+class WindowDuringCycleTest : public NetLabTest<DesktopWindowFixture>, public ::testing::WithParamInterface<int> {
 protected:
     void SetUp() override
     {
-        const std::string why = NetLab::unavailableReason();
-        if (!why.empty())
-            GTEST_SKIP() << why;
-        m_lab.emplace();
+        NetLabTest::SetUp();
+        if (IsSkipped())
+            return;
         // Start-up pings the list before the test's hosts are in it; one request per address.
         writeGbk(QStringLiteral("Ip.txt"), QStringLiteral("127.0.0.1:本机\r\n"));
         writeGbk(QStringLiteral("Para.ini"),
@@ -104,8 +103,6 @@ protected:
         }
         operatorThread.join();
     }
-
-    std::optional<NetLab> m_lab;
 };
 
 QPoint centreOf(QWidget* widget)
