@@ -1,15 +1,5 @@
 #include "desktop/AlarmNotices.h"
 
-namespace {
-
-void appendOnce(QStringList& list, const QString& address)
-{
-    if (!list.contains(address))
-        list.append(address);
-}
-
-} // namespace
-
 QString AlarmNotices::noticeText(const QStringList& addresses)
 {
     const QString named = addresses.mid(0, kNamedAddresses).join(QStringLiteral("、"));
@@ -20,22 +10,22 @@ QString AlarmNotices::noticeText(const QStringList& addresses)
 void AlarmNotices::cycleAlarm(const QString& address)
 {
     // An address both lossy and slow raises two alarms, but it is one address.
-    appendOnce(m_cycle, address);
-    markAlarming(address);
+    m_cycle.add(address);
+    m_alarming.insert(address);
 }
 
 std::optional<AlarmNotices::Notice> AlarmNotices::cycleEnded()
 {
     if (m_cycle.isEmpty())
         return std::nullopt;
-    return Notice{cycleTitle(), noticeText(std::exchange(m_cycle, {}))};
+    return Notice{cycleTitle(), noticeText(m_cycle.take())};
 }
 
 std::optional<AlarmNotices::Notice> AlarmNotices::receivedAlarm(const QString& address, qint64 nowMs)
 {
-    markAlarming(address);
+    m_alarming.insert(address);
     if (m_lastReceivedNotice && nowMs - *m_lastReceivedNotice < kReceivedGapMs) {
-        appendOnce(m_heldBack, address);
+        m_heldBack.add(address);
         return std::nullopt;
     }
     m_lastReceivedNotice = nowMs;
@@ -55,7 +45,7 @@ std::optional<AlarmNotices::Notice> AlarmNotices::takeHeldBack(qint64 nowMs)
     if (!due || nowMs < *due)
         return std::nullopt;
     m_lastReceivedNotice = nowMs;
-    return Notice{receivedTitle(), noticeText(std::exchange(m_heldBack, {}))};
+    return Notice{receivedTitle(), noticeText(m_heldBack.take())};
 }
 
 void AlarmNotices::alarmCleared()
@@ -63,11 +53,6 @@ void AlarmNotices::alarmCleared()
     // What the cycle raised so far has been dealt with (the operator's Cancel); a cycle that goes on
     // tells only of what follows. Received alarms held back are still told: the reset at the start of
     // every cycle must not swallow them.
-    m_cycle.clear();
+    m_cycle.take();
     m_alarming.clear();
-}
-
-void AlarmNotices::markAlarming(const QString& address)
-{
-    appendOnce(m_alarming, address);
 }

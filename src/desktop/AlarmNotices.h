@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 // What the desktop is told of alarms, and when: one notice for a ping cycle that raised alarms,
 // given when the cycle ends; one for alarms received from other stations, at most one a minute
@@ -50,10 +52,32 @@ public:
     int alarmingCount() const { return int(m_alarming.size()); }
 
 private:
-    void markAlarming(const QString& address);
+    // Addresses in the order first given, each once; looked up in constant time, since a cycle of
+    // thousands of addresses down or a burst of received alarms gives each of them.
+    class Addresses {
+    public:
+        void add(const QString& address)
+        {
+            if (!m_seen.contains(address)) {
+                m_seen.insert(address);
+                m_order.append(address);
+            }
+        }
+        bool isEmpty() const { return m_order.isEmpty(); }
+        // The addresses in order; the list is empty afterwards.
+        QStringList take()
+        {
+            m_seen.clear();
+            return std::exchange(m_order, {});
+        }
 
-    QStringList m_cycle;    // this cycle's addresses, in the order raised
-    QStringList m_heldBack; // received within the minute after the last notice
-    QStringList m_alarming;
+    private:
+        QStringList m_order;
+        QSet<QString> m_seen;
+    };
+
+    Addresses m_cycle;    // this cycle's addresses, in the order raised
+    Addresses m_heldBack; // received within the minute after the last notice
+    QSet<QString> m_alarming;
     std::optional<qint64> m_lastReceivedNotice;
 };
